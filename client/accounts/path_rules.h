@@ -1,0 +1,43 @@
+// Pure rules for the per-user file names under the program folder.
+#pragma once
+
+#include <initializer_list>
+
+#include "path_buffer.h"
+
+// Folders under the program folder.
+inline constexpr char16_t kKeyFolderName[] = u"Key";
+inline constexpr char16_t kStorageFolderName[] = u"CryptDsks";
+inline constexpr char16_t kRecoveryFolderName[] = u"PRF";
+
+inline constexpr char16_t kUserKeyExtension[] = u".user";
+inline constexpr char16_t kRecoveryExtension[] = u".prf";
+inline constexpr char16_t kStorageExtension[] = u".cryptdsk";
+inline constexpr char16_t kStorageFilePrefix[] = u"Cryptelle_";
+
+// installFolder + "\" + folder + "\" + the parts in order; a backslash is
+// only added where the text does not already end in one. 1 on success, -1
+// when the path would not fit (out is then unspecified).
+int BuildProgramFolderPath(const char16_t* installFolder, const char16_t* folder,
+                           std::initializer_list<const char16_t*> fileNameParts,
+                           PathBuffer* out);
+
+// The three per-user paths; results as BuildProgramFolderPath.
+int BuildUserKeyFilePath(const char16_t* installFolder, const char16_t* userName, PathBuffer* out);
+int BuildRecoveryFilePath(const char16_t* installFolder, const char16_t* userName,
+                          PathBuffer* out);
+int BuildDefaultStorageFilePath(const char16_t* installFolder, const char16_t* userName,
+                                PathBuffer* out);
+
+// Lower-casing changes only the ASCII capitals A to Z.
+inline char16_t LowerAscii(char16_t unit) {
+  return (unit >= u'A' && unit <= u'Z') ? static_cast<char16_t>(unit + (u'a' - u'A')) : unit;
+}
+
+void ToLowerInPlace(char16_t* text);
+
+// Writes the lower-cased units of source to destination, without a terminator.
+void CopyLowerCase(const char16_t* source, char16_t* destination);
+
+// 1 if path ends in ".user" regardless of ASCII case, otherwise 0.
+int IsUserKeyFileName(const char16_t* path);
