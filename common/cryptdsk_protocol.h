@@ -24,22 +24,26 @@ constexpr uint32_t kReadWriteAccess = kFileReadAccess | kFileWriteAccess;
 
 }  // namespace cryptdsk
 
-constexpr uint32_t IOCTL_CRYPTDSK_OPEN_IMAGE =
-    cryptdsk::CtlCode(cryptdsk::kDeviceType, 0x800, cryptdsk::kMethodBuffered, cryptdsk::kReadWriteAccess);
-constexpr uint32_t IOCTL_CRYPTDSK_CLOSE_IMAGE =
-    cryptdsk::CtlCode(cryptdsk::kDeviceType, 0x804, cryptdsk::kMethodBuffered, cryptdsk::kReadWriteAccess);
-constexpr uint32_t IOCTL_CRYPTDSK_IS_OPEN =
-    cryptdsk::CtlCode(cryptdsk::kDeviceType, 0x808, cryptdsk::kMethodBuffered, cryptdsk::kFileReadAccess);
-constexpr uint32_t IOCTL_CRYPTDSK_QUERY_IMAGE =
-    cryptdsk::CtlCode(cryptdsk::kDeviceType, 0x812, cryptdsk::kMethodBuffered, cryptdsk::kFileReadAccess);
-constexpr uint32_t IOCTL_CRYPTDSK_SET_DRIVE_LETTER =
-    cryptdsk::CtlCode(cryptdsk::kDeviceType, 0x816, cryptdsk::kMethodBuffered, cryptdsk::kReadWriteAccess);
+constexpr uint32_t IOCTL_CRYPTDSK_OPEN_IMAGE = cryptdsk::CtlCode(
+    cryptdsk::kDeviceType, 0x800, cryptdsk::kMethodBuffered, cryptdsk::kReadWriteAccess);
+constexpr uint32_t IOCTL_CRYPTDSK_CLOSE_IMAGE = cryptdsk::CtlCode(
+    cryptdsk::kDeviceType, 0x804, cryptdsk::kMethodBuffered, cryptdsk::kReadWriteAccess);
+constexpr uint32_t IOCTL_CRYPTDSK_IS_OPEN = cryptdsk::CtlCode(
+    cryptdsk::kDeviceType, 0x808, cryptdsk::kMethodBuffered, cryptdsk::kFileReadAccess);
+constexpr uint32_t IOCTL_CRYPTDSK_QUERY_IMAGE = cryptdsk::CtlCode(
+    cryptdsk::kDeviceType, 0x812, cryptdsk::kMethodBuffered, cryptdsk::kFileReadAccess);
+constexpr uint32_t IOCTL_CRYPTDSK_SET_DRIVE_LETTER = cryptdsk::CtlCode(
+    cryptdsk::kDeviceType, 0x816, cryptdsk::kMethodBuffered, cryptdsk::kReadWriteAccess);
 
-static_assert(IOCTL_CRYPTDSK_OPEN_IMAGE == 0x8000E000u, "request code is part of the wire protocol");
-static_assert(IOCTL_CRYPTDSK_CLOSE_IMAGE == 0x8000E010u, "request code is part of the wire protocol");
+static_assert(IOCTL_CRYPTDSK_OPEN_IMAGE == 0x8000E000u,
+              "request code is part of the wire protocol");
+static_assert(IOCTL_CRYPTDSK_CLOSE_IMAGE == 0x8000E010u,
+              "request code is part of the wire protocol");
 static_assert(IOCTL_CRYPTDSK_IS_OPEN == 0x80006020u, "request code is part of the wire protocol");
-static_assert(IOCTL_CRYPTDSK_QUERY_IMAGE == 0x80006048u, "request code is part of the wire protocol");
-static_assert(IOCTL_CRYPTDSK_SET_DRIVE_LETTER == 0x8000E058u, "request code is part of the wire protocol");
+static_assert(IOCTL_CRYPTDSK_QUERY_IMAGE == 0x80006048u,
+              "request code is part of the wire protocol");
+static_assert(IOCTL_CRYPTDSK_SET_DRIVE_LETTER == 0x8000E058u,
+              "request code is part of the wire protocol");
 
 // Names of the one disk device.
 #define CRYPTDSK_DEVICE_NAME L"\\Device\\CryptDsk00"
@@ -58,8 +62,8 @@ struct OPEN_IMAGE_RECORD {
   uint16_t ValidFlag;              // set to 1 by the client and by the query answer
   uint16_t FileNameLength;         // code units in FileName, terminator not counted
   uint8_t Padding[4];
-  uint64_t FileSize;               // open: size of a container to create (0: none)
-  uint16_t DriveLetter;            // 'A'..'Z' as a UTF-16 code unit
+  uint64_t FileSize;                       // open: size of a container to create (0: none)
+  uint16_t DriveLetter;                    // 'A'..'Z' as a UTF-16 code unit
   char16_t FileName[kOpenImageNameUnits];  // "\??\C:\..." or "\??\UNC\server\..."
 };
 #pragma pack(pop)

@@ -1,8 +1,7 @@
 #include "path_rules.h"
 
 int BuildProgramFolderPath(const char16_t* installFolder, const char16_t* folder,
-                           std::initializer_list<const char16_t*> fileNameParts,
-                           PathBuffer* out) {
+                           std::initializer_list<const char16_t*> fileNameParts, PathBuffer* out) {
   if (out->Assign(installFolder) != 1) return -1;
   if (out->AppendSeparatorIfMissing() != 1) return -1;
   if (out->Append(folder) != 1) return -1;
@@ -13,15 +12,14 @@ int BuildProgramFolderPath(const char16_t* installFolder, const char16_t* folder
   return 1;
 }
 
-int BuildUserKeyFilePath(const char16_t* installFolder, const char16_t* userName,
-                         PathBuffer* out) {
+int BuildUserKeyFilePath(const char16_t* installFolder, const char16_t* userName, PathBuffer* out) {
   return BuildProgramFolderPath(installFolder, kKeyFolderName, {userName, kUserKeyExtension}, out);
 }
 
 int BuildRecoveryFilePath(const char16_t* installFolder, const char16_t* userName,
                           PathBuffer* out) {
-  return BuildProgramFolderPath(installFolder, kRecoveryFolderName,
-                                {userName, kRecoveryExtension}, out);
+  return BuildProgramFolderPath(installFolder, kRecoveryFolderName, {userName, kRecoveryExtension},
+                                out);
 }
 
 int BuildDefaultStorageFilePath(const char16_t* installFolder, const char16_t* userName,

@@ -19,13 +19,11 @@ inline constexpr char16_t kStorageFilePrefix[] = u"Cryptelle_";
 // only added where the text does not already end in one. 1 on success, -1
 // when the path would not fit (out is then unspecified).
 int BuildProgramFolderPath(const char16_t* installFolder, const char16_t* folder,
-                           std::initializer_list<const char16_t*> fileNameParts,
-                           PathBuffer* out);
+                           std::initializer_list<const char16_t*> fileNameParts, PathBuffer* out);
 
 // The three per-user paths; results as BuildProgramFolderPath.
 int BuildUserKeyFilePath(const char16_t* installFolder, const char16_t* userName, PathBuffer* out);
-int BuildRecoveryFilePath(const char16_t* installFolder, const char16_t* userName,
-                          PathBuffer* out);
+int BuildRecoveryFilePath(const char16_t* installFolder, const char16_t* userName, PathBuffer* out);
 int BuildDefaultStorageFilePath(const char16_t* installFolder, const char16_t* userName,
                                 PathBuffer* out);
 

@@ -24,7 +24,9 @@ inline uint32_t SubWord(uint32_t w) {
          (uint32_t{s[(w >> 8) & 0xFF]} << 8) | uint32_t{s[w & 0xFF]};
 }
 
-inline uint32_t RotWord(uint32_t w) { return (w << 8) | (w >> 24); }
+inline uint32_t RotWord(uint32_t w) {
+  return (w << 8) | (w >> 24);
+}
 
 // InvMixColumns of one word, through the decryption tables: Td[r][InvS[S[b]]]
 // is InvMixColumns of b in byte position r.
@@ -34,7 +36,9 @@ inline uint32_t InvMixColumn(uint32_t w) {
          Td[3][s[w & 0xFF]];
 }
 
-inline uint8_t Byte(uint32_t w, int index) { return static_cast<uint8_t>(w >> (24 - 8 * index)); }
+inline uint8_t Byte(uint32_t w, int index) {
+  return static_cast<uint8_t>(w >> (24 - 8 * index));
+}
 
 }  // namespace
 
@@ -84,14 +88,14 @@ void AesEncryptBlock(const uint8_t input[16], uint8_t output[16], const AesKeySc
 
   for (uint32_t round = 1; round < schedule->Rounds; ++round) {
     rk += 4;
-    const uint32_t t0 = Te[0][Byte(s0, 0)] ^ Te[1][Byte(s1, 1)] ^ Te[2][Byte(s2, 2)] ^
-                        Te[3][Byte(s3, 3)] ^ rk[0];
-    const uint32_t t1 = Te[0][Byte(s1, 0)] ^ Te[1][Byte(s2, 1)] ^ Te[2][Byte(s3, 2)] ^
-                        Te[3][Byte(s0, 3)] ^ rk[1];
-    const uint32_t t2 = Te[0][Byte(s2, 0)] ^ Te[1][Byte(s3, 1)] ^ Te[2][Byte(s0, 2)] ^
-                        Te[3][Byte(s1, 3)] ^ rk[2];
-    const uint32_t t3 = Te[0][Byte(s3, 0)] ^ Te[1][Byte(s0, 1)] ^ Te[2][Byte(s1, 2)] ^
-                        Te[3][Byte(s2, 3)] ^ rk[3];
+    const uint32_t t0 =
+        Te[0][Byte(s0, 0)] ^ Te[1][Byte(s1, 1)] ^ Te[2][Byte(s2, 2)] ^ Te[3][Byte(s3, 3)] ^ rk[0];
+    const uint32_t t1 =
+        Te[0][Byte(s1, 0)] ^ Te[1][Byte(s2, 1)] ^ Te[2][Byte(s3, 2)] ^ Te[3][Byte(s0, 3)] ^ rk[1];
+    const uint32_t t2 =
+        Te[0][Byte(s2, 0)] ^ Te[1][Byte(s3, 1)] ^ Te[2][Byte(s0, 2)] ^ Te[3][Byte(s1, 3)] ^ rk[2];
+    const uint32_t t3 =
+        Te[0][Byte(s3, 0)] ^ Te[1][Byte(s0, 1)] ^ Te[2][Byte(s1, 2)] ^ Te[3][Byte(s2, 3)] ^ rk[3];
     s0 = t0;
     s1 = t1;
     s2 = t2;
@@ -123,14 +127,14 @@ void AesDecryptBlock(const uint8_t input[16], uint8_t output[16], const AesKeySc
 
   for (uint32_t round = 1; round < schedule->Rounds; ++round) {
     rk += 4;
-    const uint32_t t0 = Td[0][Byte(s0, 0)] ^ Td[1][Byte(s3, 1)] ^ Td[2][Byte(s2, 2)] ^
-                        Td[3][Byte(s1, 3)] ^ rk[0];
-    const uint32_t t1 = Td[0][Byte(s1, 0)] ^ Td[1][Byte(s0, 1)] ^ Td[2][Byte(s3, 2)] ^
-                        Td[3][Byte(s2, 3)] ^ rk[1];
-    const uint32_t t2 = Td[0][Byte(s2, 0)] ^ Td[1][Byte(s1, 1)] ^ Td[2][Byte(s0, 2)] ^
-                        Td[3][Byte(s3, 3)] ^ rk[2];
-    const uint32_t t3 = Td[0][Byte(s3, 0)] ^ Td[1][Byte(s2, 1)] ^ Td[2][Byte(s1, 2)] ^
-                        Td[3][Byte(s0, 3)] ^ rk[3];
+    const uint32_t t0 =
+        Td[0][Byte(s0, 0)] ^ Td[1][Byte(s3, 1)] ^ Td[2][Byte(s2, 2)] ^ Td[3][Byte(s1, 3)] ^ rk[0];
+    const uint32_t t1 =
+        Td[0][Byte(s1, 0)] ^ Td[1][Byte(s0, 1)] ^ Td[2][Byte(s3, 2)] ^ Td[3][Byte(s2, 3)] ^ rk[1];
+    const uint32_t t2 =
+        Td[0][Byte(s2, 0)] ^ Td[1][Byte(s1, 1)] ^ Td[2][Byte(s0, 2)] ^ Td[3][Byte(s3, 3)] ^ rk[2];
+    const uint32_t t3 =
+        Td[0][Byte(s3, 0)] ^ Td[1][Byte(s2, 1)] ^ Td[2][Byte(s1, 2)] ^ Td[3][Byte(s0, 3)] ^ rk[3];
     s0 = t0;
     s1 = t1;
     s2 = t2;
@@ -151,4 +155,55 @@ void AesDecryptBlock(const uint8_t input[16], uint8_t output[16], const AesKeySc
   StoreBigEndian(output + 4, o1);
   StoreBigEndian(output + 8, o2);
   StoreBigEndian(output + 12, o3);
+}
+
+void AesDecryptTwoBlocks(uint8_t first[16], uint8_t second[16], const AesKeySchedule* schedule) {
+  // Two independent blocks side by side: their table lookups overlap.
+  const uint32_t* rk = schedule->DecryptRoundKeys;
+  uint32_t a0 = LoadBigEndian(first) ^ rk[0];
+  uint32_t a1 = LoadBigEndian(first + 4) ^ rk[1];
+  uint32_t a2 = LoadBigEndian(first + 8) ^ rk[2];
+  uint32_t a3 = LoadBigEndian(first + 12) ^ rk[3];
+  uint32_t b0 = LoadBigEndian(second) ^ rk[0];
+  uint32_t b1 = LoadBigEndian(second + 4) ^ rk[1];
+  uint32_t b2 = LoadBigEndian(second + 8) ^ rk[2];
+  uint32_t b3 = LoadBigEndian(second + 12) ^ rk[3];
+
+  const auto roundWord = [](uint32_t w0, uint32_t w1, uint32_t w2, uint32_t w3, uint32_t key) {
+    return Td[0][Byte(w0, 0)] ^ Td[1][Byte(w1, 1)] ^ Td[2][Byte(w2, 2)] ^ Td[3][Byte(w3, 3)] ^ key;
+  };
+  for (uint32_t round = 1; round < schedule->Rounds; ++round) {
+    rk += 4;
+    const uint32_t ta0 = roundWord(a0, a3, a2, a1, rk[0]);
+    const uint32_t tb0 = roundWord(b0, b3, b2, b1, rk[0]);
+    const uint32_t ta1 = roundWord(a1, a0, a3, a2, rk[1]);
+    const uint32_t tb1 = roundWord(b1, b0, b3, b2, rk[1]);
+    const uint32_t ta2 = roundWord(a2, a1, a0, a3, rk[2]);
+    const uint32_t tb2 = roundWord(b2, b1, b0, b3, rk[2]);
+    const uint32_t ta3 = roundWord(a3, a2, a1, a0, rk[3]);
+    const uint32_t tb3 = roundWord(b3, b2, b1, b0, rk[3]);
+    a0 = ta0;
+    a1 = ta1;
+    a2 = ta2;
+    a3 = ta3;
+    b0 = tb0;
+    b1 = tb1;
+    b2 = tb2;
+    b3 = tb3;
+  }
+
+  rk += 4;
+  const uint32_t* last = kAesTables.DecryptLast;
+  const auto finalWord = [&](uint32_t w0, uint32_t w1, uint32_t w2, uint32_t w3, uint32_t key) {
+    return (last[Byte(w0, 0)] & 0xFF000000u) ^ (last[Byte(w1, 1)] & 0x00FF0000u) ^
+           (last[Byte(w2, 2)] & 0x0000FF00u) ^ (last[Byte(w3, 3)] & 0x000000FFu) ^ key;
+  };
+  StoreBigEndian(first, finalWord(a0, a3, a2, a1, rk[0]));
+  StoreBigEndian(first + 4, finalWord(a1, a0, a3, a2, rk[1]));
+  StoreBigEndian(first + 8, finalWord(a2, a1, a0, a3, rk[2]));
+  StoreBigEndian(first + 12, finalWord(a3, a2, a1, a0, rk[3]));
+  StoreBigEndian(second, finalWord(b0, b3, b2, b1, rk[0]));
+  StoreBigEndian(second + 4, finalWord(b1, b0, b3, b2, rk[1]));
+  StoreBigEndian(second + 8, finalWord(b2, b1, b0, b3, rk[2]));
+  StoreBigEndian(second + 12, finalWord(b3, b2, b1, b0, rk[3]));
 }

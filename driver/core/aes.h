@@ -30,3 +30,7 @@ uint32_t AesSetKey(const uint8_t* key, uint32_t keyLength, uint32_t requestedRou
 // One block; input and output may be the same buffer.
 void AesEncryptBlock(const uint8_t input[16], uint8_t output[16], const AesKeySchedule* schedule);
 void AesDecryptBlock(const uint8_t input[16], uint8_t output[16], const AesKeySchedule* schedule);
+
+// Decrypts two independent blocks in place; the same result as two calls of
+// AesDecryptBlock, faster because their lookups overlap (CBC decryption).
+void AesDecryptTwoBlocks(uint8_t first[16], uint8_t second[16], const AesKeySchedule* schedule);

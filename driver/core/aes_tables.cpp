@@ -44,9 +44,9 @@ constexpr AesTables MakeAesTables() {
   uint8_t inverseSbox[256] = {};
   for (int value = 0; value < 256; ++value) {
     const uint8_t inverse = value == 0 ? 0 : power[(255 - log[value]) % 255];
-    const uint8_t s = static_cast<uint8_t>(inverse ^ RotateLeft8(inverse, 1) ^
-                                           RotateLeft8(inverse, 2) ^ RotateLeft8(inverse, 3) ^
-                                           RotateLeft8(inverse, 4) ^ 0x63);
+    const uint8_t s =
+        static_cast<uint8_t>(inverse ^ RotateLeft8(inverse, 1) ^ RotateLeft8(inverse, 2) ^
+                             RotateLeft8(inverse, 3) ^ RotateLeft8(inverse, 4) ^ 0x63);
     t.Sbox[value] = s;
     inverseSbox[s] = static_cast<uint8_t>(value);
   }

@@ -110,4 +110,21 @@ TEST(Aes, DecryptInvertsEncryptOnManyBlocks) {
   }
 }
 
+TEST(Aes, TwoBlockDecryptionEqualsTwoSingleDecryptions) {
+  const AesKeySchedule schedule = ScheduleFor(FromHex(kExamples[2].key));
+  uint8_t first[16];
+  uint8_t second[16];
+  for (int i = 0; i < 16; ++i) {
+    first[i] = static_cast<uint8_t>(i * 11);
+    second[i] = static_cast<uint8_t>(255 - i);
+  }
+  uint8_t expectedFirst[16];
+  uint8_t expectedSecond[16];
+  AesDecryptBlock(first, expectedFirst, &schedule);
+  AesDecryptBlock(second, expectedSecond, &schedule);
+  AesDecryptTwoBlocks(first, second, &schedule);
+  EXPECT_EQ(0, std::memcmp(first, expectedFirst, 16));
+  EXPECT_EQ(0, std::memcmp(second, expectedSecond, 16));
+}
+
 }  // namespace
