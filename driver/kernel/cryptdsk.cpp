@@ -1,0 +1,58 @@
+// cryptdsk.sys: driver entry, dispatch table, the trivial dispatch routines
+// and unload. Kernel mode only.
+#include "disk_extension.h"
+
+namespace cryptdsk {
+namespace {
+
+DRIVER_DISPATCH DispatchCreateClose;
+DRIVER_DISPATCH DispatchSystemControl;
+DRIVER_UNLOAD DriverUnload;
+
+NTSTATUS DispatchCreateClose(PDEVICE_OBJECT, PIRP irp) {
+  return CompleteRequest(irp, STATUS_SUCCESS, 0);
+}
+
+NTSTATUS DispatchSystemControl(PDEVICE_OBJECT device, PIRP irp) {
+  IoSkipCurrentIrpStackLocation(irp);
+  return IoCallDriver(ExtensionOf(device)->LowerDeviceObject, irp);
+}
+
+// After a plug-and-play removal the device list is already empty; anything
+// left is torn down the same way removal does it.
+void DriverUnload(PDRIVER_OBJECT driver) {
+  PDEVICE_OBJECT device = driver->DeviceObject;
+  while (device != nullptr) {
+    PDEVICE_OBJECT next = device->NextDevice;
+    ReleaseDeviceResources(ExtensionOf(device));
+    device = next;
+  }
+}
+
+}  // namespace
+
+NTSTATUS CompleteRequest(PIRP irp, NTSTATUS status, ULONG_PTR information) {
+  irp->IoStatus.Status = status;
+  irp->IoStatus.Information = information;
+  IoCompleteRequest(irp, IO_NO_INCREMENT);
+  return status;
+}
+
+}  // namespace cryptdsk
+
+extern "C" DRIVER_INITIALIZE DriverEntry;
+
+extern "C" NTSTATUS DriverEntry(PDRIVER_OBJECT driver, PUNICODE_STRING) {
+  using namespace cryptdsk;
+  driver->DriverExtension->AddDevice = AddDevice;
+  driver->DriverUnload = DriverUnload;
+  driver->MajorFunction[IRP_MJ_CREATE] = DispatchCreateClose;
+  driver->MajorFunction[IRP_MJ_CLOSE] = DispatchCreateClose;
+  driver->MajorFunction[IRP_MJ_READ] = DispatchReadWrite;
+  driver->MajorFunction[IRP_MJ_WRITE] = DispatchReadWrite;
+  driver->MajorFunction[IRP_MJ_DEVICE_CONTROL] = DispatchDeviceControl;
+  driver->MajorFunction[IRP_MJ_PNP] = DispatchPnp;
+  driver->MajorFunction[IRP_MJ_POWER] = DispatchPower;
+  driver->MajorFunction[IRP_MJ_SYSTEM_CONTROL] = DispatchSystemControl;
+  return STATUS_SUCCESS;
+}

@@ -1,0 +1,91 @@
+// cryptdsk.sys: the per-device record and the routines the kernel-mode
+// files share. Kernel mode only.
+#pragma once
+
+#include <ntifs.h>
+
+#include "aes.h"
+
+namespace cryptdsk {
+
+// Pool tag "TCCT" of every allocation of the driver.
+constexpr ULONG kPoolTag = 0x54434354;
+
+constexpr ULONG kLinkCreated = 0x1;
+constexpr ULONG kImageAttached = 0x2;
+
+struct DiskExtension {
+  PDRIVER_OBJECT DriverObject;
+  PDEVICE_OBJECT DeviceObject;
+  PDEVICE_OBJECT LowerDeviceObject;
+  PDEVICE_OBJECT PhysicalDeviceObject;
+  UNICODE_STRING DeviceName;
+  UNICODE_STRING SymbolicLinkName;
+  UNICODE_STRING InterfaceName;
+  UNICODE_STRING ImageFileName;  // worker only, except under StateLock
+  HANDLE ImageFileHandle;        // worker only
+  LONGLONG ImageSize;
+  LIST_ENTRY RequestQueue;
+  KSPIN_LOCK QueueLock;  // guards RequestQueue; held only around one insert or remove
+  KEVENT QueueEvent;
+  PKTHREAD WorkerThread;
+  BOOLEAN StopWorker;
+  USHORT DriveLetter;
+  AesKeySchedule KeySchedule;  // worker only; zero while detached
+  volatile LONG Flags;
+  IO_REMOVE_LOCK RemoveLock;
+  ULONG PnpState;
+  // Guards ImageFileName, ImageSize and kImageAttached against the control
+  // dispatch reading them while the worker attaches or detaches.
+  KSPIN_LOCK StateLock;
+};
+
+inline DiskExtension* ExtensionOf(PDEVICE_OBJECT device) {
+  return static_cast<DiskExtension*>(device->DeviceExtension);
+}
+
+inline bool ImageIsAttached(const DiskExtension* extension) {
+  return (extension->Flags & kImageAttached) != 0;
+}
+
+// The current thread through the ntoskrnl import: the x64 DDK inlines a gs:
+// read that does not hold everywhere the driver runs.
+PKTHREAD CurrentThread();
+
+// Completes at once with no priority boost; returns `status`.
+NTSTATUS CompleteRequest(PIRP irp, NTSTATUS status, ULONG_PTR information);
+
+// Dispatch routines and their helpers, one file per role.
+DRIVER_ADD_DEVICE AddDevice;
+DRIVER_DISPATCH DispatchPnp;
+DRIVER_DISPATCH DispatchPower;
+DRIVER_DISPATCH DispatchDeviceControl;
+DRIVER_DISPATCH DispatchReadWrite;
+KSTART_ROUTINE WorkerThreadMain;
+
+// Takes the request (which holds one RemoveLock acquisition) into the
+// worker's queue; returns STATUS_PENDING. The IRP must not be touched after.
+NTSTATUS QueueRequest(DiskExtension* extension, PIRP irp);
+
+// Sets StopWorker, wakes the worker and waits until it has ended.
+// PASSIVE_LEVEL; the queue must be empty.
+void StopWorkerThread(DiskExtension* extension);
+
+// The security context of an open request: captured in the caller's thread
+// into the request itself, impersonated by the worker around the attach,
+// released with the request. PASSIVE_LEVEL.
+NTSTATUS CaptureClientSecurity(PIRP irp);
+HANDLE ClientSecurityOf(PIRP irp);
+NTSTATUS ImpersonateClient(HANDLE context);
+void RevertToSelf();
+void ReleaseClientSecurity(PIRP irp);
+
+// Worker thread only (or after the worker has stopped).
+NTSTATUS AttachImage(DiskExtension* extension, PIRP irp);
+NTSTATUS DetachImage(DiskExtension* extension);
+
+// Tears down everything AddDevice built, in reverse; used by removal,
+// unload and AddDevice's own failure paths. PASSIVE_LEVEL.
+void ReleaseDeviceResources(DiskExtension* extension);
+
+}  // namespace cryptdsk

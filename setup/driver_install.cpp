@@ -1,0 +1,195 @@
+#include "driver_install.h"
+
+// clang-format off
+#include <setupapi.h>
+#include <newdev.h>
+// clang-format on
+#include <string.h>
+
+namespace cryptelle_setup {
+namespace {
+
+// Any class: with DIGCF_ALLCLASSES the GUID does not restrict the list.
+const GUID kVolumeInterfaceClass = {
+    0x53F5630D, 0xB6BF, 0x11D0, {0x94, 0xF2, 0x00, 0xA0, 0xC9, 0x1E, 0xFB, 0x8B}};
+
+// "CryptDsk" as a multi-string: the id, its terminator and a second zero.
+constexpr char kHardwareIdList[] = "CryptDsk\0";
+static_assert(sizeof(kHardwareIdList) == sizeof(kCryptDskHardwareId) + 1, "double terminator");
+
+class DeviceInfoList {
+ public:
+  explicit DeviceInfoList(HDEVINFO set) : set_(set) {}
+  ~DeviceInfoList() { Destroy(); }
+  DeviceInfoList(const DeviceInfoList&) = delete;
+  DeviceInfoList& operator=(const DeviceInfoList&) = delete;
+
+  bool valid() const { return set_ != INVALID_HANDLE_VALUE; }
+  HDEVINFO get() const { return set_; }
+  // Destroys the list keeping the last error code; false if that failed.
+  bool Destroy() {
+    if (set_ == INVALID_HANDLE_VALUE) return true;
+    const DWORD error = GetLastError();
+    const BOOL destroyed = SetupDiDestroyDeviceInfoList(set_);
+    set_ = INVALID_HANDLE_VALUE;
+    SetLastError(error);
+    return destroyed != FALSE;
+  }
+
+ private:
+  HDEVINFO set_;
+};
+
+class LocalBuffer {
+ public:
+  LocalBuffer() = default;
+  ~LocalBuffer() { Free(); }
+  LocalBuffer(const LocalBuffer&) = delete;
+  LocalBuffer& operator=(const LocalBuffer&) = delete;
+
+  // Zero-filled, with two spare zero bytes past `size` so that any multi-
+  // string read into it ends.
+  bool Allocate(DWORD size) {
+    Free();
+    data_ = static_cast<char*>(LocalAlloc(LMEM_FIXED | LMEM_ZEROINIT, size + 2));
+    size_ = data_ != nullptr ? size : 0;
+    return data_ != nullptr;
+  }
+  void Free() {
+    if (data_ != nullptr) LocalFree(data_);
+    data_ = nullptr;
+    size_ = 0;
+  }
+  char* data() const { return data_; }
+  DWORD size() const { return size_; }
+
+ private:
+  char* data_ = nullptr;
+  DWORD size_ = 0;
+};
+
+enum class IdsResult { kRead, kNoIds, kStop };
+
+IdsResult ReadHardwareIds(HDEVINFO set, SP_DEVINFO_DATA* device, LocalBuffer* buffer, HWND owner,
+                          GeneralErrorReporter reportError) {
+  // A size of 0 with ERROR_INSUFFICIENT_BUFFER is asked again, a few times.
+  for (int attempt = 0; attempt < 8; ++attempt) {
+    DWORD required = 0;
+    if (SetupDiGetDeviceRegistryPropertyA(set, device, SPDRP_HARDWAREID, nullptr,
+                                          reinterpret_cast<BYTE*>(buffer->data()), buffer->size(),
+                                          &required)) {
+      return IdsResult::kRead;
+    }
+    const DWORD error = GetLastError();
+    if (error == ERROR_INVALID_DATA) return IdsResult::kNoIds;
+    if (error != ERROR_INSUFFICIENT_BUFFER) return IdsResult::kStop;
+    buffer->Free();
+    if (required == 0) continue;
+    if (!buffer->Allocate(required)) {
+      if (reportError != nullptr) reportError(owner);
+      SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+      return IdsResult::kStop;
+    }
+  }
+  return IdsResult::kStop;
+}
+
+// Walks the multi-string up to an empty string or the end of the buffer.
+bool ListsCryptDsk(const LocalBuffer& ids) {
+  const char* at = ids.data();
+  const char* end = ids.data() + ids.size();
+  while (at < end && *at != '\0') {
+    const size_t length = strnlen(at, static_cast<size_t>(end - at));
+    if (length == sizeof(kCryptDskHardwareId) - 1 &&
+        _strnicmp(at, kCryptDskHardwareId, length) == 0) {
+      return true;
+    }
+    at += length + 1;
+  }
+  return false;
+}
+
+template <typename Visit>
+bool ForEachCryptDskDevice(HDEVINFO set, HWND owner, GeneralErrorReporter reportError,
+                           Visit visit) {
+  SP_DEVINFO_DATA device;
+  device.cbSize = sizeof(device);
+  for (DWORD index = 0; SetupDiEnumDeviceInfo(set, index, &device); ++index) {
+    LocalBuffer ids;
+    const IdsResult result = ReadHardwareIds(set, &device, &ids, owner, reportError);
+    if (result == IdsResult::kStop) return false;
+    if (result == IdsResult::kRead && ListsCryptDsk(ids) && !visit(&device)) return true;
+  }
+  return true;
+}
+
+bool UpdateDriver(const char* infPath) {
+  return UpdateDriverForPlugAndPlayDevicesA(nullptr, kCryptDskHardwareId, infPath,
+                                            INSTALLFLAG_FORCE, nullptr) != FALSE;
+}
+
+}  // namespace
+
+bool FindExistingDevice(HWND owner, GeneralErrorReporter reportError) {
+  DeviceInfoList set(SetupDiGetClassDevsA(&kVolumeInterfaceClass, nullptr, nullptr,
+                                          DIGCF_PRESENT | DIGCF_ALLCLASSES));
+  if (!set.valid()) return false;
+  bool found = false;
+  ForEachCryptDskDevice(set.get(), owner, reportError, [&found](SP_DEVINFO_DATA*) {
+    found = true;
+    return false;
+  });
+  set.Destroy();
+  return found;
+}
+
+bool InstallDriver(const char* infPath, HWND owner, GeneralErrorReporter reportError) {
+  if (FindExistingDevice(owner, reportError)) return UpdateDriver(infPath);
+
+  GUID classGuid;
+  char className[32];
+  if (!SetupDiGetINFClassA(infPath, &classGuid, className, sizeof(className), nullptr))
+    return false;
+  DeviceInfoList set(SetupDiCreateDeviceInfoList(&classGuid, nullptr));
+  if (!set.valid()) return false;
+
+  bool installed = false;
+  SP_DEVINFO_DATA device;
+  device.cbSize = sizeof(device);
+  if (SetupDiCreateDeviceInfoA(set.get(), className, &classGuid, nullptr, nullptr, DICD_GENERATE_ID,
+                               &device) &&
+      SetupDiSetDeviceRegistryPropertyA(set.get(), &device, SPDRP_HARDWAREID,
+                                        reinterpret_cast<const BYTE*>(kHardwareIdList),
+                                        sizeof(kHardwareIdList)) &&
+      SetupDiCallClassInstaller(DIF_REGISTERDEVICE, set.get(), &device)) {
+    installed = UpdateDriver(infPath);
+    if (!installed) {
+      // The device node goes again; the update's error is what the caller sees.
+      const DWORD error = GetLastError();
+      SetupDiCallClassInstaller(DIF_REMOVE, set.get(), &device);
+      SetLastError(error);
+    }
+  }
+  const bool destroyed = set.Destroy();
+  return installed && destroyed;
+}
+
+int RemoveDriverDevices() {
+  DeviceInfoList set(SetupDiGetClassDevsA(nullptr, nullptr, nullptr, DIGCF_ALLCLASSES));
+  if (!set.valid()) return -1;
+  int removed = 0;
+  bool failed = false;
+  const bool walked =
+      ForEachCryptDskDevice(set.get(), nullptr, nullptr, [&](SP_DEVINFO_DATA* device) {
+        if (SetupDiCallClassInstaller(DIF_REMOVE, set.get(), device)) {
+          ++removed;
+        } else {
+          failed = true;
+        }
+        return true;
+      });
+  set.Destroy();
+  return walked && !failed ? removed : -1;
+}
+
+}  // namespace cryptelle_setup
