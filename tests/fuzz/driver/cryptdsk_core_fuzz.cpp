@@ -1,0 +1,162 @@
+// libFuzzer target over the driver's portable core: control-protocol answers
+// with arbitrary codes, sizes, states and bytes, the open-record check, and
+// sequences of reads and writes against an in-memory container.
+#include <stddef.h>
+#include <stdint.h>
+#include <string.h>
+
+#include <vector>
+
+#include "control_protocol.h"
+#include "disk_requests.h"
+#include "transfer.h"
+
+namespace {
+
+using namespace cryptdsk;
+
+class Input {
+ public:
+  Input(const uint8_t* data, size_t size) : data_(data), size_(size) {}
+  template <typename T>
+  T Take() {
+    T value{};
+    const size_t n = size_ < sizeof(T) ? size_ : sizeof(T);
+    memcpy(&value, data_, n);
+    data_ += n;
+    size_ -= n;
+    return value;
+  }
+  const uint8_t* rest() const { return data_; }
+  size_t size() const { return size_; }
+
+ private:
+  const uint8_t* data_;
+  size_t size_;
+};
+
+const uint32_t kCodes[] = {IOCTL_CRYPTDSK_OPEN_IMAGE,
+                           IOCTL_CRYPTDSK_CLOSE_IMAGE,
+                           IOCTL_CRYPTDSK_IS_OPEN,
+                           IOCTL_CRYPTDSK_QUERY_IMAGE,
+                           IOCTL_CRYPTDSK_SET_DRIVE_LETTER,
+                           kIoctlDiskGetDriveGeometry,
+                           kIoctlDiskVerify,
+                           kIoctlDiskIsWritable,
+                           kIoctlDiskGetPartitionInfoEx,
+                           kIoctlDiskGetPartitionInfo,
+                           kIoctlDiskGetLengthInfo,
+                           kIoctlDiskCheckVerify,
+                           kIoctlDiskMediaRemoval,
+                           kIoctlDiskSetPartitionInfo,
+                           kIoctlStorageCheckVerify2,
+                           kIoctlStorageCheckVerify,
+                           kIoctlStorageMediaRemoval,
+                           kIoctlMountdevQueryUniqueId,
+                           kIoctlMountdevQueryDeviceName};
+
+void FuzzControl(Input& in) {
+  const uint8_t pick = in.Take<uint8_t>();
+  const uint32_t code =
+      pick < 200 ? kCodes[pick % (sizeof(kCodes) / sizeof(kCodes[0]))] : in.Take<uint32_t>();
+  const uint32_t inputLength = in.Take<uint16_t>() % 1200;
+  const uint32_t outputLength = in.Take<uint16_t>() % 1200;
+  DiskView disk{};
+  disk.ImageAttached = in.Take<uint8_t>() & 1;
+  disk.ImageSize = in.Take<int64_t>();
+  disk.DriveLetter = in.Take<uint16_t>();
+  std::vector<char16_t> name(in.Take<uint16_t>() % 700);
+  disk.ImageFileName = name.data();
+  disk.ImageFileNameUnits = static_cast<uint32_t>(name.size());
+  // Exactly max(in, out) bytes: the sanitizer catches any write beyond.
+  const size_t size = inputLength > outputLength ? inputLength : outputLength;
+  std::vector<uint8_t> buffer(size);
+  if (size != 0) memcpy(buffer.data(), in.rest(), in.size() < size ? in.size() : size);
+  ControlRequest request{code, inputLength, outputLength, size ? buffer.data() : nullptr};
+  const ControlAnswer answer = AnswerControlRequest(request, disk);
+  if (!disk.ImageAttached && RequiresImage(code) && answer.Status != kStatusNoMediaInDevice)
+    __builtin_trap();
+  const bool copies = answer.Status == kStatusSuccess || answer.Status == kStatusBufferOverflow;
+  if (copies && answer.Action == ControlAction::kComplete &&
+      code != IOCTL_CRYPTDSK_SET_DRIVE_LETTER && answer.Information > outputLength) {
+    __builtin_trap();
+  }
+  if (answer.Action != ControlAction::kComplete && answer.Status != kStatusPending)
+    __builtin_trap();
+  OpenImageParameters open;
+  if (ParseOpenImageRecord(buffer.data(), inputLength, &open) == kStatusSuccess &&
+      (open.FileNameUnits == 0 || 50u + 2u * open.FileNameUnits > inputLength)) {
+    __builtin_trap();
+  }
+}
+
+struct MemoryFile {
+  std::vector<uint8_t> Bytes;
+  static NtStatus Read(void* context, uint8_t* buffer, uint32_t length, int64_t offset,
+                       uint32_t* done) {
+    auto* file = static_cast<MemoryFile*>(context);
+    if (offset < 0 || static_cast<uint64_t>(offset) + length > file->Bytes.size()) __builtin_trap();
+    memcpy(buffer, file->Bytes.data() + offset, length);
+    *done = length;
+    return kStatusSuccess;
+  }
+  static NtStatus Write(void* context, const uint8_t* buffer, uint32_t length, int64_t offset,
+                        uint32_t* done) {
+    auto* file = static_cast<MemoryFile*>(context);
+    if (offset < 0 || static_cast<uint64_t>(offset) + length > file->Bytes.size()) __builtin_trap();
+    memcpy(file->Bytes.data() + offset, buffer, length);
+    *done = length;
+    return kStatusSuccess;
+  }
+};
+
+void FuzzTransfers(Input& in) {
+  constexpr size_t kFileSize = 64 * 1024;
+  MemoryFile file;
+  file.Bytes.resize(kFileSize);
+  AesKeySchedule schedule;
+  uint8_t key[32];
+  for (auto& b : key) b = in.Take<uint8_t>();
+  AesSetKey(key, 32, 0, &schedule);
+  ImageFileIo io{&file, &MemoryFile::Read, &MemoryFile::Write};
+  const int64_t imageSize = in.Take<uint8_t>() & 1 ? kFileSize : in.Take<uint16_t>();
+  std::vector<uint8_t> data;
+  std::vector<uint8_t> back;
+  while (in.size() > 0) {
+    const uint8_t shape = in.Take<uint8_t>();
+    int64_t offset =
+        shape & 0x80 ? in.Take<int64_t>() : 512 * static_cast<int64_t>(in.Take<uint8_t>() % 130);
+    const uint32_t length = shape & 0x40 ? in.Take<uint32_t>() : in.Take<uint16_t>() % 20000;
+    const bool valid = CheckTransferRange(offset, length, imageSize) == kStatusSuccess;
+    if (!valid) {
+      const std::vector<uint8_t> before = file.Bytes;
+      uint8_t scratch[16];
+      if (WriteImage(io, &schedule, imageSize, offset, scratch, length).Status == kStatusSuccess ||
+          ReadImage(io, &schedule, imageSize, offset, scratch, length).Status == kStatusSuccess ||
+          before != file.Bytes) {
+        __builtin_trap();
+      }
+      continue;
+    }
+    data.assign(length, 0);
+    for (uint32_t i = 0; i < length; ++i) data[i] = static_cast<uint8_t>(shape * 131 + i * 7);
+    const std::vector<uint8_t> original = data;
+    const TransferResult w = WriteImage(io, &schedule, imageSize, offset, data.data(), length);
+    if (w.Status != kStatusSuccess || w.Information != length || data != original) __builtin_trap();
+    back.assign(length, 0xEE);
+    const TransferResult r = ReadImage(io, &schedule, imageSize, offset, back.data(), length);
+    if (r.Status != kStatusSuccess || r.Information != length || back != original) __builtin_trap();
+  }
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  Input in(data, size);
+  if (in.Take<uint8_t>() & 1) {
+    FuzzTransfers(in);
+  } else {
+    FuzzControl(in);
+  }
+  return 0;
+}
