@@ -1,0 +1,213 @@
+#include "account_files.h"
+
+#include <string.h>
+
+#include "account_records.h"
+#include "account_system.h"
+#include "account_texts.h"
+#include "disk_key.h"
+#include "path_rules.h"
+#include "program_folder.h"
+
+namespace {
+
+class FileHandle {
+ public:
+  explicit FileHandle(HANDLE handle) : handle_(handle) {}
+  ~FileHandle() { Close(); }
+  FileHandle(const FileHandle&) = delete;
+  FileHandle& operator=(const FileHandle&) = delete;
+
+  bool valid() const { return handle_ != INVALID_HANDLE_VALUE; }
+  HANDLE get() const { return handle_; }
+  // TRUE when the handle was closed without error (or was not open).
+  BOOL Close() {
+    if (!valid()) return TRUE;
+    const BOOL closed = AccountSystemCalls().closeHandle(handle_);
+    handle_ = INVALID_HANDLE_VALUE;
+    return closed;
+  }
+
+ private:
+  HANDLE handle_;
+};
+
+HANDLE OpenForReading(const WCHAR* path) {
+  return AccountSystemCalls().createFile(path, GENERIC_READ, 0, nullptr, OPEN_EXISTING,
+                                         FILE_ATTRIBUTE_NORMAL, nullptr);
+}
+
+// Creates path exclusively and writes all bytes to stable storage. A file
+// this call created is deleted again when any later step fails, so a failed
+// write never leaves a partial file. 1 or -1.
+int CreateAndWriteWhole(const WCHAR* path, const uint8_t* bytes, DWORD length) {
+  AccountSystem& calls = AccountSystemCalls();
+  FileHandle file(calls.createFile(path, GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                                   FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!file.valid()) return -1;
+  DWORD written = 0;
+  const bool ok = calls.writeFile(file.get(), bytes, length, &written, nullptr) &&
+                  written == length && calls.flushFileBuffers(file.get());
+  const BOOL closed = file.Close();
+  if (ok && closed) return 1;
+  calls.deleteFile(path);
+  return -1;
+}
+
+// Reads the first 804 bytes of UserKeyFilePath. With owner reporting on, a
+// file that exists but cannot be opened shows "This user does not exist.".
+int ReadKeyFileBytes(uint8_t bytes[kUserKeyFileSize], bool report, HWND owner) {
+  AccountSystem& calls = AccountSystemCalls();
+  if (calls.getFileAttributes(UserKeyFilePath) == INVALID_FILE_ATTRIBUTES) return -1;
+  FileHandle file(OpenForReading(UserKeyFilePath));
+  if (!file.valid()) {
+    if (report)
+      ShowAccountMessage(owner, kUserDoesNotExistText, kCreateUserTitle, MB_ICONINFORMATION);
+    return -1;
+  }
+  DWORD read = 0;
+  if (!calls.readFile(file.get(), bytes, kUserKeyFileSize, &read, nullptr)) return -1;
+  return read == kUserKeyFileSize ? 1 : -1;
+}
+
+int BuildTemporaryKeyFilePath(PathBuffer* path) {
+  return BuildProgramFolderPath(AsUtf16(InstallFolder), kKeyFolderName,
+                                {AsUtf16(UserName), u"2", kUserKeyExtension}, path);
+}
+
+}  // namespace
+
+int ReadUserKeyFile(uint8_t* saltOut, uint8_t* keyOut) {
+  Wiped<uint8_t[kUserKeyFileSize]> file;
+  if (ReadKeyFileBytes(file.get(), false, nullptr) != 1) return -1;
+  if (saltOut != nullptr) memcpy(saltOut, file.get(), kAccountSaltSize);
+  const WCHAR* password = ChangingPassword ? OldPassword.get() : Password.get();
+  Wiped<uint8_t[kUserKeyMaterialSize]> keyMaterial;
+  if (OpenUserKeyFile({file.get(), kUserKeyFileSize}, AsUtf16(password), DeriveAccountKey,
+                      keyMaterial.get()) != 1)
+    return -1;
+  if (ChangingPassword)
+    memcpy(keyOut, keyMaterial.get(), kUserKeyMaterialSize);
+  else
+    DiskKeyFromKeyMaterial(keyMaterial.get(), keyOut);
+  return 1;
+}
+
+int VerifyUserPassword(HWND owner) {
+  Wiped<uint8_t[kUserKeyFileSize]> file;
+  if (ReadKeyFileBytes(file.get(), true, owner) != 1) return -1;
+  Wiped<uint8_t[kUserKeyMaterialSize]> keyMaterial;
+  if (OpenUserKeyFile({file.get(), kUserKeyFileSize}, AsUtf16(Password.get()), DeriveAccountKey,
+                      keyMaterial.get()) != 1)
+    return -1;
+  Wiped<char16_t[kPathBufferUnits]> storedPath;
+  DecryptStoredPath(file.get(), keyMaterial.get(), storedPath.get());
+  const char16_t* expected = AsUtf16(StorageFilePath);
+  size_t i = 0;
+  while (storedPath.get()[i] != 0 && storedPath.get()[i] == expected[i]) ++i;
+  if (storedPath.get()[i] == expected[i]) return 1;
+  ShowAccountMessage(owner, kPasswordMismatchText, kCreateUserTitle, MB_ICONINFORMATION);
+  return 0;
+}
+
+int WriteUserKeyFile(HWND owner) {
+  AccountSystem& calls = AccountSystemCalls();
+  Wiped<uint8_t[kAccountSaltSize]> salt;
+  Wiped<uint8_t[kUserKeyMaterialSize]> keyMaterial;
+  if (!ChangingPassword) {
+    if (calls.getFileAttributes(UserKeyFilePath) != INVALID_FILE_ATTRIBUTES)
+      calls.deleteFile(UserKeyFilePath);
+    if (calls.randomBytes(salt.get(), kAccountSaltSize) != 1) return -1;
+    if (calls.randomBytes(keyMaterial.get(), kUserKeyMaterialSize) != 1) return -1;
+  } else if (ReadUserKeyFile(salt.get(), keyMaterial.get()) != 1) {
+    return -1;
+  }
+
+  Wiped<uint8_t[kUserKeyFileSize]> record;
+  const int built = BuildUserKeyFile(salt.get(), keyMaterial.get(), AsUtf16(StorageFilePath),
+                                     AsUtf16(Password.get()), DeriveAccountKey, record.get());
+  if (built == 0) {
+    ShowAccountMessage(
+        owner, ChangingPassword ? kKeyFilePathUnencodableChangeText : kKeyFilePathUnencodableText,
+        kProductTitle, MB_ICONERROR);
+    MustCloseProgram = true;
+    return -1;
+  }
+  if (built != 1) return -1;
+
+  PathBuffer finalPath;
+  if (BuildUserKeyFilePath(AsUtf16(InstallFolder), AsUtf16(UserName), &finalPath) != 1) return -1;
+  PathBuffer writtenPath;
+  if (ChangingPassword) {
+    if (BuildTemporaryKeyFilePath(&writtenPath) != 1) return -1;
+  } else if (writtenPath.Assign(finalPath.c_str()) != 1) {
+    return -1;
+  }
+  if (CreateAndWriteWhole(AsWide(writtenPath.c_str()), record.get(), kUserKeyFileSize) != 1)
+    return -1;
+  // One rename replaces the key file: there is no moment without a whole one.
+  if (ChangingPassword && !calls.moveFileEx(AsWide(writtenPath.c_str()), AsWide(finalPath.c_str()),
+                                            MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+    return -1;
+  return CopyWideText(AsWide(finalPath.c_str()), UserKeyFilePath);
+}
+
+int WriteRecoveryFile(HWND owner, AnswerTexts& answers) {
+  AccountSystem& calls = AccountSystemCalls();
+  if (ChangingPassword) {
+    const int located = LocateRecoveryFile(UserName, true);
+    if (located == -1) return -1;
+    // The earlier file holds the earlier password: it goes in every case.
+    if (located == 1 && !calls.deleteFile(RecoveryFilePath)) return -1;
+  }
+  Wiped<uint8_t[kAccountSaltSize]> salt;
+  if (calls.randomBytes(salt.get(), kAccountSaltSize) != 1) return -1;
+  const char16_t* const answerTexts[kRecoveryAnswerCount] = {
+      AsUtf16(answers[0]), AsUtf16(answers[1]), AsUtf16(answers[2])};
+  Wiped<uint8_t[kRecoveryFileSize]> record;
+  const int built = BuildRecoveryFile(salt.get(), AsUtf16(Password.get()), answerTexts,
+                                      DeriveAccountKey, record.get());
+  if (built == 0) {
+    ShowAccountMessage(owner,
+                       ChangingPassword ? kRecoveryPasswordUnencodableChangeText
+                                        : kRecoveryPasswordUnencodableText,
+                       kProductTitle, MB_ICONERROR);
+    MustCloseProgram = true;
+    return ChangingPassword ? 0 : -1;
+  }
+  if (built != 1) return -1;
+  if (CreateAndWriteWhole(RecoveryFilePath, record.get(), kRecoveryFileSize) != 1) return -1;
+  SecureWipe(answers, sizeof(AnswerTexts));
+  return 1;
+}
+
+int ReadRecoveryFile(HWND owner, const AnswerTexts& answers) {
+  AccountSystem& calls = AccountSystemCalls();
+  Wiped<uint8_t[kRecoveryFileSize]> file;
+  {
+    FileHandle handle(OpenForReading(RecoveryFilePath));
+    if (!handle.valid()) return -1;
+    LARGE_INTEGER size;
+    if (!calls.getFileSizeEx(handle.get(), &size)) return -1;
+    if (size.QuadPart != static_cast<LONGLONG>(kRecoveryFileSize)) {
+      ShowAccountMessage(owner, kRecoveryFileSizeText, kRecoverPasswordTitle, MB_ICONINFORMATION);
+      return -1;
+    }
+    DWORD read = 0;
+    if (!calls.readFile(handle.get(), file.get(), kRecoveryFileSize, &read, nullptr) ||
+        read != kRecoveryFileSize)
+      return -1;
+  }
+  for (const WideText& answer : answers) {
+    if (Utf16Length(AsUtf16(answer)) > kMaxPathUnits) return -1;
+  }
+  const char16_t* const answerTexts[kRecoveryAnswerCount] = {
+      AsUtf16(answers[0]), AsUtf16(answers[1]), AsUtf16(answers[2])};
+  Wiped<char16_t[kPathBufferUnits]> recovered;
+  const int opened = OpenRecoveryFile(file.get(), answerTexts, DeriveAccountKey, recovered.get());
+  if (opened != 1) return opened;
+  memcpy(Password.get(), recovered.get(), sizeof(WideText));
+  if (&answers != &RecoveryAnswers.get())
+    memcpy(RecoveryAnswers.get(), answers, sizeof(AnswerTexts));
+  return 1;
+}

@@ -1,0 +1,42 @@
+// The client's process-wide account state, shared by the account flows, the
+// key and recovery files and the mount. Secrets wipe themselves at exit and
+// are wiped by the flows as soon as they are no longer needed.
+#pragma once
+
+#include <windows.h>
+
+#include "path_buffer.h"
+#include "secure_wipe.h"
+
+static_assert(sizeof(WCHAR) == sizeof(char16_t), "WCHAR is one UTF-16 code unit");
+
+using WideText = WCHAR[kPathBufferUnits];
+using AnswerTexts = WCHAR[3][kPathBufferUnits];
+
+extern WideText InstallFolder;
+extern WideText UserName;
+extern WideText UserKeyFilePath;
+extern WideText RecoveryFilePath;
+extern WideText StorageFilePath;
+extern Wiped<WideText> Password;
+extern Wiped<WideText> OldPassword;
+extern Wiped<AnswerTexts> RecoveryAnswers;
+extern bool ChangingPassword;
+extern bool MustCloseProgram;
+extern bool WantRecoveryFile;
+extern bool PasswordRecovered;
+
+// The Win32 boundary: WCHAR and char16_t are the same code units.
+inline const char16_t* AsUtf16(const WCHAR* text) {
+  return reinterpret_cast<const char16_t*>(text);
+}
+inline char16_t* AsUtf16(WCHAR* text) {
+  return reinterpret_cast<char16_t*>(text);
+}
+inline const WCHAR* AsWide(const char16_t* text) {
+  return reinterpret_cast<const WCHAR*>(text);
+}
+
+// Copies a terminated text into a 261-unit buffer. 1, or -1 when it does not
+// fit (destination unchanged).
+int CopyWideText(const WCHAR* source, WCHAR* destination);

@@ -1,0 +1,15 @@
+// Existence tests and locating of the per-user files under InstallFolder.
+// Results: 1 exists, 0 missing (or, for the folders, not a folder), -1 the
+// path would not fit in 260 units.
+#pragma once
+
+#include <windows.h>
+
+int KeyFolderExists();
+int StorageFolderExists();
+
+// With remember set, the path also goes to UserKeyFilePath / RecoveryFilePath.
+int LocateUserKeyFile(const WCHAR* name, bool remember);
+int LocateRecoveryFile(const WCHAR* name, bool remember);
+
+int DefaultStorageFileExists(const WCHAR* name);

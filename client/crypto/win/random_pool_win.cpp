@@ -1,0 +1,324 @@
+#include "random_pool_win.h"
+
+#include <ntsecapi.h>
+#include <string.h>
+#include <wchar.h>
+#include <winioctl.h>
+
+#include "random_pool.h"
+#include "secure_wipe.h"
+
+namespace {
+
+constexpr DWORD kPollIntervalMs = 250;
+constexpr DWORD kInitialPerfDataSize = 65536;
+constexpr DWORD kPerfDataGrowth = 4096;
+constexpr size_t kSystemRandomBytes = 32;
+
+// The pool's process-wide state. The histories belong to the UI thread.
+struct PoolGlobals {
+  CRITICAL_SECTION lock;
+  bool started;
+  uint8_t* pool;
+  RandomPoolState state;
+  bool slowPollDone;
+  bool startupInfoAdded;
+  HHOOK mouseHook;
+  HHOOK keyboardHook;
+  HANDLE thread;
+  MouseHistory mouse;
+  KeyboardHistory keyboard;
+  HMODULE networkLibrary;
+  int productType = -1;
+  DWORD perfDataSize = kInitialPerfDataSize;
+};
+PoolGlobals g;
+
+BOOL SystemRandom(void* destination, ULONG length) {
+  return RtlGenRandom(destination, length) ? TRUE : FALSE;
+}
+
+DWORD WINAPI PollingThread(LPVOID) {
+  for (;;) {
+    EnterCriticalSection(&g.lock);
+    FastPoll();
+    LeaveCriticalSection(&g.lock);
+    Sleep(kPollIntervalMs);
+  }
+}
+
+template <typename T>
+void AddPointer(T value) {
+  RandomPoolAddInt(static_cast<uint32_t>(reinterpret_cast<uintptr_t>(value)));
+}
+
+void AddFileTimes(const FILETIME times[4]) {
+  for (int i = 0; i < 4; ++i) RandomPoolAddBytes(sizeof(FILETIME), &times[i]);
+}
+
+void AddNetworkStatistics() {
+  using StatisticsGet = DWORD(WINAPI*)(LPWSTR, LPWSTR, DWORD, DWORD, LPBYTE*);
+  using BufferSize = DWORD(WINAPI*)(LPVOID, LPDWORD);
+  using BufferFree = DWORD(WINAPI*)(LPVOID);
+  if (g.networkLibrary == nullptr) g.networkLibrary = LoadLibraryW(L"NETAPI32.DLL");
+  if (g.networkLibrary == nullptr) return;
+  auto get = reinterpret_cast<StatisticsGet>(
+      reinterpret_cast<void*>(GetProcAddress(g.networkLibrary, "NetStatisticsGet")));
+  auto size = reinterpret_cast<BufferSize>(
+      reinterpret_cast<void*>(GetProcAddress(g.networkLibrary, "NetApiBufferSize")));
+  auto release = reinterpret_cast<BufferFree>(
+      reinterpret_cast<void*>(GetProcAddress(g.networkLibrary, "NetApiBufferFree")));
+  if (get == nullptr || size == nullptr || release == nullptr) {
+    FreeLibrary(g.networkLibrary);
+    g.networkLibrary = nullptr;
+    return;
+  }
+  WCHAR workstation[] = L"LanmanWorkstation";
+  WCHAR server[] = L"LanmanServer";
+  LPBYTE buffer = nullptr;
+  if (get(nullptr, g.productType == 0 ? server : workstation, 0, 0, &buffer) == 0 &&
+      buffer != nullptr) {
+    DWORD length = 0;
+    if (size(buffer, &length) == 0) RandomPoolAddBytes(static_cast<int>(length), buffer);
+    release(buffer);
+  }
+}
+
+void DetermineProductType() {
+  if (g.productType != -1) return;
+  HKEY key;
+  if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"SYSTEM\\CurrentControlSet\\Control\\ProductOptions", 0,
+                    KEY_READ, &key) != ERROR_SUCCESS)
+    return;
+  WCHAR type[64] = {};
+  DWORD size = sizeof(type) - sizeof(WCHAR);
+  g.productType = 1;
+  if (RegQueryValueExW(key, L"ProductType", nullptr, nullptr, reinterpret_cast<LPBYTE>(type),
+                       &size) == ERROR_SUCCESS &&
+      _wcsicmp(type, L"WinNT") != 0)
+    g.productType = 0;
+  RegCloseKey(key);
+}
+
+void AddDiskStatistics() {
+  for (int n = 0;; ++n) {
+    WCHAR name[24];
+    swprintf(name, 24, L"\\\\.\\PhysicalDrive%d", n);
+    HANDLE drive = CreateFileW(name, 0, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                               0, nullptr);
+    if (drive == INVALID_HANDLE_VALUE) return;
+    uint8_t performance[88];
+    DWORD returned = 0;
+    if (DeviceIoControl(drive, IOCTL_DISK_PERFORMANCE, nullptr, 0, performance, sizeof(performance),
+                        &returned, nullptr))
+      RandomPoolAddBytes(static_cast<int>(returned), performance);
+    CloseHandle(drive);
+  }
+}
+
+void AddPerformanceData() {
+  for (;;) {
+    uint8_t* buffer = static_cast<uint8_t*>(HeapAlloc(GetProcessHeap(), 0, g.perfDataSize));
+    if (buffer == nullptr) return;
+    DWORD size = g.perfDataSize;
+    const LSTATUS status = RandomPoolSystemCalls().regQueryValueEx(HKEY_PERFORMANCE_DATA, L"Global",
+                                                                   nullptr, nullptr, buffer, &size);
+    if (status == ERROR_MORE_DATA) {
+      HeapFree(GetProcessHeap(), 0, buffer);
+      g.perfDataSize += kPerfDataGrowth;
+      continue;
+    }
+    if (status == ERROR_SUCCESS) {
+      RegCloseKey(HKEY_PERFORMANCE_DATA);
+      if (size >= 8 && memcmp(buffer, L"PERF", 8) == 0)
+        RandomPoolAddBytes(static_cast<int>(size), buffer);
+    }
+    HeapFree(GetProcessHeap(), 0, buffer);
+    return;
+  }
+}
+
+}  // namespace
+
+RandomPoolSystem& RandomPoolSystemCalls() {
+  static RandomPoolSystem calls = {SetWindowsHookExW, CreateThread, SystemRandom, RegQueryValueExW};
+  return calls;
+}
+
+void RandomPoolAddInt(uint32_t value) {
+  PoolAddInt(&g.state, value);
+}
+
+void RandomPoolAddBytes(int length, const void* bytes) {
+  PoolAddBytes(&g.state, bytes, length);
+}
+
+void RandomPoolMix() {
+  PoolMix(&g.state);
+}
+
+void FastPoll() {
+  AddPointer(GetActiveWindow());
+  AddPointer(GetCapture());
+  AddPointer(GetClipboardOwner());
+  AddPointer(GetClipboardViewer());
+  AddPointer(GetCurrentProcess());
+  RandomPoolAddInt(GetCurrentProcessId());
+  AddPointer(GetCurrentThread());
+  RandomPoolAddInt(GetCurrentThreadId());
+  RandomPoolAddInt(GetTickCount());
+  AddPointer(GetDesktopWindow());
+  AddPointer(GetFocus());
+  RandomPoolAddInt(static_cast<uint32_t>(GetInputState()));
+  RandomPoolAddInt(GetMessagePos());
+  RandomPoolAddInt(static_cast<uint32_t>(GetMessageTime()));
+  AddPointer(GetOpenClipboardWindow());
+  AddPointer(GetProcessHeap());
+  AddPointer(GetProcessWindowStation());
+  RandomPoolAddInt(GetQueueStatus(QS_ALLEVENTS));
+
+  POINT point = {};
+  GetCaretPos(&point);
+  RandomPoolAddBytes(sizeof(point), &point);
+  GetCursorPos(&point);
+  RandomPoolAddBytes(sizeof(point), &point);
+
+  MEMORYSTATUS memory = {};
+  memory.dwLength = sizeof(memory);
+  GlobalMemoryStatus(&memory);
+  RandomPoolAddBytes(sizeof(memory), &memory);
+
+  FILETIME times[4] = {};
+  GetThreadTimes(GetCurrentThread(), &times[0], &times[1], &times[2], &times[3]);
+  AddFileTimes(times);
+  GetProcessTimes(GetCurrentProcess(), &times[0], &times[1], &times[2], &times[3]);
+  AddFileTimes(times);
+
+  SIZE_T minimum = 0;
+  SIZE_T maximum = 0;
+  GetProcessWorkingSetSize(GetCurrentProcess(), &minimum, &maximum);
+  RandomPoolAddInt(static_cast<uint32_t>(minimum));
+  RandomPoolAddInt(static_cast<uint32_t>(maximum));
+
+  if (!g.startupInfoAdded) {
+    STARTUPINFOW startup = {};
+    startup.cb = sizeof(startup);
+    GetStartupInfoW(&startup);
+    RandomPoolAddBytes(sizeof(startup), &startup);
+    g.startupInfoAdded = true;
+  }
+
+  LARGE_INTEGER counter;
+  if (QueryPerformanceCounter(&counter))
+    RandomPoolAddBytes(sizeof(counter), &counter);
+  else
+    RandomPoolAddInt(GetTickCount());
+}
+
+void SlowPoll() {
+  DetermineProductType();
+  AddNetworkStatistics();
+  AddDiskStatistics();
+  AddPerformanceData();
+}
+
+LRESULT CALLBACK RandomPoolMouseHook(int code, WPARAM wParam, LPARAM lParam) {
+  if (code < 0) return CallNextHookEx(nullptr, code, wParam, lParam);
+  const uint32_t tick = GetTickCount();
+  uint8_t event[20];
+  memcpy(event, reinterpret_cast<const void*>(lParam), sizeof(event));
+  uint32_t timing = 0;
+  uint32_t crc = 0;
+  if (MouseEventCounts(&g.mouse, event, tick, &timing, &crc)) {
+    EnterCriticalSection(&g.lock);
+    RandomPoolAddInt(timing);
+    RandomPoolAddInt(crc);
+    LeaveCriticalSection(&g.lock);
+  }
+  return 0;
+}
+
+LRESULT CALLBACK RandomPoolKeyboardHook(int code, WPARAM wParam, LPARAM lParam) {
+  if (code < 0) return CallNextHookEx(nullptr, code, wParam, lParam);
+  const uint32_t flags = static_cast<uint32_t>(lParam);
+  uint32_t timing = 0;
+  if (KeyReleaseCounts(&g.keyboard, flags, GetTickCount(), &timing)) {
+    EnterCriticalSection(&g.lock);
+    RandomPoolAddInt(flags);
+    RandomPoolAddInt(timing);
+    LeaveCriticalSection(&g.lock);
+  }
+  return 0;
+}
+
+int RandomPoolStart() {
+  InitializeCriticalSection(&g.lock);
+  g.started = true;
+  g.pool =
+      static_cast<uint8_t*>(HeapAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY, kRandomPoolBufferSize));
+  if (g.pool != nullptr) {
+    g.state = {g.pool, 0};
+    RandomPoolSystem& calls = RandomPoolSystemCalls();
+    const DWORD thread = GetCurrentThreadId();
+    g.mouseHook = calls.setWindowsHookEx(WH_MOUSE, RandomPoolMouseHook, nullptr, thread);
+    if (g.mouseHook != nullptr)
+      g.keyboardHook = calls.setWindowsHookEx(WH_KEYBOARD, RandomPoolKeyboardHook, nullptr, thread);
+    if (g.mouseHook != nullptr && g.keyboardHook != nullptr) {
+      g.thread = calls.createThread(nullptr, 0, PollingThread, nullptr, 0, nullptr);
+      if (g.thread != nullptr) return 1;
+    }
+  }
+  RandomPoolStop();
+  return 0;
+}
+
+void RandomPoolStop() {
+  if (!g.started) return;
+  if (g.mouseHook != nullptr) UnhookWindowsHookEx(g.mouseHook);
+  if (g.keyboardHook != nullptr) UnhookWindowsHookEx(g.keyboardHook);
+  g.mouseHook = nullptr;
+  g.keyboardHook = nullptr;
+  if (g.pool != nullptr) {
+    memset(g.pool, 0xFF, kRandomPoolBufferSize);
+    SecureWipe(g.pool, kRandomPoolBufferSize);
+    HeapFree(GetProcessHeap(), 0, g.pool);
+    g.pool = nullptr;
+  }
+  g.state = {nullptr, 0};
+  DeleteCriticalSection(&g.lock);
+  g.started = false;
+}
+
+int RandomPoolGetBytes(uint8_t* destination, size_t length) {
+  if (!g.started || g.pool == nullptr || length == 0 || length > kRandomPoolMaxRequest) return -1;
+  EnterCriticalSection(&g.lock);
+  FastPoll();
+  if (!g.slowPollDone) {
+    g.slowPollDone = true;
+    SlowPoll();
+  }
+  // The other sources cannot tell whether they delivered anything; the
+  // system's service can, and without it no bytes leave the pool.
+  uint8_t system[kSystemRandomBytes];
+  int result = -1;
+  if (RandomPoolSystemCalls().systemRandom(system, sizeof(system))) {
+    RandomPoolAddBytes(sizeof(system), system);
+    result = PoolExtract(&g.state, destination, length) ? 1 : -1;
+  }
+  SecureWipe(system, sizeof(system));
+  LeaveCriticalSection(&g.lock);
+  return result;
+}
+
+void RandomPoolTakeSnapshot(RandomPoolSnapshot* snapshot) {
+  memset(snapshot, 0, sizeof(*snapshot));
+  snapshot->started = g.started;
+  if (!g.started) return;
+  EnterCriticalSection(&g.lock);
+  snapshot->hooksInstalled = g.mouseHook != nullptr && g.keyboardHook != nullptr;
+  snapshot->threadRunning = g.thread != nullptr;
+  snapshot->slowPollDone = g.slowPollDone;
+  snapshot->writeIndex = g.state.writeIndex;
+  if (g.pool != nullptr) memcpy(snapshot->pool, g.pool, kRandomPoolBufferSize);
+  LeaveCriticalSection(&g.lock);
+}

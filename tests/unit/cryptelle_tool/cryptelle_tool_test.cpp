@@ -1,0 +1,441 @@
+#include <errno.h>
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <stdio.h>
+#include <stdlib.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <fstream>
+#include <initializer_list>
+#include <iterator>
+#include <string>
+#include <vector>
+
+#include "account_records.h"
+#include "golden_inputs.h"
+#include "tool_core.h"
+#include "utf.h"
+
+namespace {
+
+using Bytes = std::vector<uint8_t>;
+
+Bytes ReadAll(const std::string& path) {
+  std::ifstream file(path, std::ios::binary);
+  return Bytes(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
+}
+
+void WriteAll(const std::string& path, const Bytes& bytes) {
+  std::ofstream file(path, std::ios::binary | std::ios::trunc);
+  file.write(reinterpret_cast<const char*>(bytes.data()),
+             static_cast<std::streamsize>(bytes.size()));
+}
+
+bool Exists(const std::string& path) {
+  return access(path.c_str(), F_OK) == 0;
+}
+
+std::string GoldenPath(const char* name) {
+  return std::string(CRYPTELLE_GOLDEN_DIR) + "/" + name;
+}
+
+// Fault injection and fixed random bytes for the tool's system calls.
+struct Faults {
+  GoldenRandomStream stream;
+  bool golden = false;
+  int failWriteAfter = -1;  // bytes accepted before ENOSPC
+  bool failFsync = false;
+  bool failRename = false;
+  bool failRandom = false;
+  int openErrno = 0;
+};
+Faults* g_faults = nullptr;
+
+int FaultRandom(uint8_t* destination, size_t length) {
+  if (g_faults->failRandom) return -1;
+  if (g_faults->golden) {
+    g_faults->stream.Fill(destination, length);
+    return 1;
+  }
+  return DefaultToolSystem().randomBytes(destination, length);
+}
+int FaultOpen(const char* path, int flags, mode_t mode) {
+  if (g_faults->openErrno != 0 && (flags & O_CREAT)) {
+    errno = g_faults->openErrno;
+    return -1;
+  }
+  return DefaultToolSystem().open(path, flags, mode);
+}
+ssize_t FaultWrite(int fd, const void* buffer, size_t length) {
+  if (g_faults->failWriteAfter >= 0) {
+    if (g_faults->failWriteAfter == 0) {
+      errno = ENOSPC;
+      return -1;
+    }
+    const size_t part = std::min(length, static_cast<size_t>(g_faults->failWriteAfter));
+    g_faults->failWriteAfter -= static_cast<int>(part);
+    return ::write(fd, buffer, part);
+  }
+  return ::write(fd, buffer, length);
+}
+int FaultFsync(int fd) {
+  if (g_faults->failFsync) {
+    errno = EIO;
+    return -1;
+  }
+  return ::fsync(fd);
+}
+int FaultRename(const char* from, const char* to) {
+  if (g_faults->failRename) {
+    errno = EIO;  // as if the machine stopped before the rename
+    return -1;
+  }
+  return ::rename(from, to);
+}
+
+ToolSystem FaultySystem() {
+  ToolSystem system = DefaultToolSystem();
+  system.randomBytes = FaultRandom;
+  system.open = FaultOpen;
+  system.write = FaultWrite;
+  system.fsync = FaultFsync;
+  system.rename = FaultRename;
+  return system;
+}
+
+struct Result {
+  int status;
+  std::string out;
+  std::string err;
+};
+
+class CryptelleTool : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    char pattern[] = "/tmp/cryptelle-tool-test.XXXXXX";
+    ASSERT_NE(mkdtemp(pattern), nullptr);
+    dir_ = pattern;
+    g_faults = &faults_;
+  }
+  void TearDown() override {
+    g_faults = nullptr;
+    std::string command = "rm -rf '" + dir_ + "'";
+    ASSERT_EQ(system(command.c_str()), 0);
+  }
+
+  std::string Path(const char* name) const { return dir_ + "/" + name; }
+
+  Result Run(std::initializer_list<std::string> args, const std::string& input) {
+    std::vector<std::string> owned{"cryptelle-tool"};
+    owned.insert(owned.end(), args.begin(), args.end());
+    std::vector<const char*> argv;
+    for (const std::string& arg : owned) argv.push_back(arg.c_str());
+    std::string inputCopy = input;
+    FILE* in = fmemopen(inputCopy.empty() ? nullptr : &inputCopy[0], inputCopy.size(), "r");
+    if (in == nullptr) in = fopen("/dev/null", "r");
+    char* outText = nullptr;
+    size_t outSize = 0;
+    char* errText = nullptr;
+    size_t errSize = 0;
+    FILE* out = open_memstream(&outText, &outSize);
+    FILE* err = open_memstream(&errText, &errSize);
+    const ToolSystem system = FaultySystem();
+    Result result;
+    result.status = RunTool(static_cast<int>(argv.size()), argv.data(), in, out, err, system);
+    fclose(in);
+    fclose(out);
+    fclose(err);
+    result.out.assign(outText, outSize);
+    result.err.assign(errText, errSize);
+    free(outText);
+    free(errText);
+    return result;
+  }
+
+  // new-user of the golden inputs with the golden random stream.
+  Result NewGoldenUser(bool withRecovery) {
+    faults_.golden = true;
+    faults_.stream.Reset();
+    std::string input = std::string(kGoldenPasswordUtf8) + "\n";
+    if (withRecovery) {
+      input += kGoldenAnswersUtf8;
+      return Run({"new-user", "--key-file", Path("ann.user"), "--storage-path",
+                  kGoldenTypedStoragePathUtf8, "--recovery-file", Path("ann.prf")},
+                 input);
+    }
+    return Run(
+        {"new-user", "--key-file", Path("ann.user"), "--storage-path", kGoldenTypedStoragePathUtf8},
+        input);
+  }
+
+  Result ChangeToNewPassword() {
+    return Run({"change-password", "--key-file", Path("ann.user")},
+               std::string(kGoldenPasswordUtf8) + "\n" + kGoldenNewPasswordUtf8 + "\n");
+  }
+
+  std::string dir_;
+  Faults faults_;
+};
+
+// Writes the committed file when asked to, then requires equality.
+void ExpectGolden(const char* name, const Bytes& bytes) {
+  const std::string path = GoldenPath(name);
+  if (getenv("CRYPTELLE_WRITE_GOLDEN") != nullptr && !Exists(path)) WriteAll(path, bytes);
+  EXPECT_EQ(ReadAll(path), bytes) << name;
+}
+
+TEST_F(CryptelleTool, NewUserWritesTheCommittedKeyAndRecoveryFilesByteForByte) {
+  const Result result = NewGoldenUser(true);
+  ASSERT_EQ(result.status, 0) << result.err;
+  EXPECT_EQ(ReadAll(Path("ann.user")).size(), kUserKeyFileSize);
+  EXPECT_EQ(ReadAll(Path("ann.prf")).size(), kRecoveryFileSize);
+  ExpectGolden(kGoldenKeyFileName, ReadAll(Path("ann.user")));
+  ExpectGolden(kGoldenRecoveryFileName, ReadAll(Path("ann.prf")));
+}
+
+TEST_F(CryptelleTool, ChangePasswordWritesTheCommittedFileAndKeepsSaltAndPathBytes) {
+  ASSERT_EQ(NewGoldenUser(false).status, 0);
+  const Bytes before = ReadAll(Path("ann.user"));
+  const Result result = ChangeToNewPassword();
+  ASSERT_EQ(result.status, 0) << result.err;
+  const Bytes after = ReadAll(Path("ann.user"));
+  ASSERT_EQ(after.size(), kUserKeyFileSize);
+  EXPECT_TRUE(std::equal(before.begin(), before.begin() + kUserKeyMaterialOffset, after.begin()));
+  EXPECT_FALSE(std::equal(before.begin() + kUserKeyMaterialOffset, before.end(),
+                          after.begin() + kUserKeyMaterialOffset));
+  EXPECT_FALSE(Exists(Path("ann2.user")));
+  ExpectGolden(kGoldenChangedKeyFileName, after);
+}
+
+// Files the Windows client wrote under Wine (the same committed bytes, which
+// the Wine tests require WriteUserKeyFile and WriteRecoveryFile to produce).
+TEST_F(CryptelleTool, OpensTheFilesTheClientWrites) {
+  const std::string key = GoldenPath(kGoldenKeyFileName);
+  Result result = Run({"verify", "--key-file", key, "--storage-path", kGoldenStoredStoragePathUtf8},
+                      std::string(kGoldenPasswordUtf8) + "\n");
+  EXPECT_EQ(result.status, 0) << result.err;
+  result = Run({"show-path", "--key-file", key}, std::string(kGoldenPasswordUtf8) + "\n");
+  EXPECT_EQ(result.status, 0) << result.err;
+  EXPECT_EQ(result.out, std::string(kGoldenStoredStoragePathUtf8) + "\n");
+  result = Run({"show-path", "--key-file", GoldenPath(kGoldenChangedKeyFileName)},
+               std::string(kGoldenNewPasswordUtf8) + "\n");
+  EXPECT_EQ(result.out, std::string(kGoldenStoredStoragePathUtf8) + "\n");
+  result =
+      Run({"recover", "--recovery-file", GoldenPath(kGoldenRecoveryFileName)}, kGoldenAnswersUtf8);
+  EXPECT_EQ(result.status, 0) << result.err;
+  EXPECT_EQ(result.out, std::string(kGoldenPasswordUtf8) + "\n");
+}
+
+TEST_F(CryptelleTool, VerifyAcceptsThePathInAnyAsciiCaseAndRefusesWrongSecrets) {
+  ASSERT_EQ(NewGoldenUser(false).status, 0);
+  const std::string password = std::string(kGoldenPasswordUtf8) + "\n";
+  EXPECT_EQ(
+      Run({"verify", "--key-file", Path("ann.user"), "--storage-path", kGoldenTypedStoragePathUtf8},
+          password)
+          .status,
+      0);
+  Result wrong =
+      Run({"verify", "--key-file", Path("ann.user"), "--storage-path", kGoldenTypedStoragePathUtf8},
+          "pa55-w\xc3\xb6rd\n");
+  EXPECT_EQ(wrong.status, 1);
+  EXPECT_NE(wrong.err.find("does not match"), std::string::npos);
+  EXPECT_EQ(Run({"verify", "--key-file", Path("ann.user"), "--storage-path",
+                 "c:\\users\\dej\xc3\xa0\\cryptelle_ann.cryptdsk"},
+                password)
+                .status,
+            1);
+}
+
+TEST_F(CryptelleTool, ShowPathWithAWrongPasswordIsRefused) {
+  ASSERT_EQ(NewGoldenUser(false).status, 0);
+  const Result result = Run({"show-path", "--key-file", Path("ann.user")}, "nope\n");
+  EXPECT_EQ(result.status, 1);
+  EXPECT_EQ(result.out, "");
+  EXPECT_EQ(result.err, "cryptelle-tool: wrong password\n");
+}
+
+TEST_F(CryptelleTool, ShortKeyFileIsMalformedAndAppendedBytesAreIgnored) {
+  ASSERT_EQ(NewGoldenUser(false).status, 0);
+  Bytes file = ReadAll(Path("ann.user"));
+  WriteAll(Path("short.user"), Bytes(file.begin(), file.end() - 1));
+  file.resize(900, 0x33);
+  WriteAll(Path("long.user"), file);
+  const std::string password = std::string(kGoldenPasswordUtf8) + "\n";
+  EXPECT_EQ(Run({"show-path", "--key-file", Path("short.user")}, password).status, 2);
+  EXPECT_EQ(Run({"show-path", "--key-file", Path("long.user")}, password).status, 0);
+  EXPECT_EQ(Run({"show-path", "--key-file", Path("missing.user")}, password).status, 2);
+}
+
+TEST_F(CryptelleTool, RecoverRefusesAnAnswerDifferingOnlyInCase) {
+  ASSERT_EQ(NewGoldenUser(true).status, 0);
+  const Result result = Run({"recover", "--recovery-file", Path("ann.prf")},
+                            "m\xc3\xbcller\nchess \xe4\xb8\xad\nPasta\n");
+  EXPECT_EQ(result.status, 1);
+  EXPECT_EQ(result.out, "");
+}
+
+TEST_F(CryptelleTool, RecoverNeedsExactly1604Bytes) {
+  ASSERT_EQ(NewGoldenUser(true).status, 0);
+  Bytes file = ReadAll(Path("ann.prf"));
+  WriteAll(Path("short.prf"), Bytes(file.begin(), file.end() - 1));
+  file.push_back(0);
+  WriteAll(Path("long.prf"), file);
+  EXPECT_EQ(Run({"recover", "--recovery-file", Path("short.prf")}, kGoldenAnswersUtf8).status, 2);
+  EXPECT_EQ(Run({"recover", "--recovery-file", Path("long.prf")}, kGoldenAnswersUtf8).status, 2);
+  EXPECT_EQ(Run({"recover", "--recovery-file", Path("none.prf")}, kGoldenAnswersUtf8).status, 2);
+}
+
+TEST_F(CryptelleTool, NewUserNeverOverwritesAndLeavesNothingWhenRefused) {
+  ASSERT_EQ(NewGoldenUser(true).status, 0);
+  const Bytes key = ReadAll(Path("ann.user"));
+  EXPECT_EQ(NewGoldenUser(false).status, 1);
+  EXPECT_EQ(ReadAll(Path("ann.user")), key);
+  // An existing recovery file: the key file made a moment ago goes again.
+  ASSERT_EQ(unlink(Path("ann.user").c_str()), 0);
+  EXPECT_EQ(NewGoldenUser(true).status, 1);
+  EXPECT_FALSE(Exists(Path("ann.user")));
+}
+
+TEST_F(CryptelleTool, UnencodableStoragePathOrRecoveryPasswordCreatesNothing) {
+  Result result = Run(
+      {"new-user", "--key-file", Path("a.user"), "--storage-path", "c:\\\xe4\xb8\xad\\x.cryptdsk"},
+      "pw\n");
+  EXPECT_EQ(result.status, 1);
+  EXPECT_FALSE(Exists(Path("a.user")));
+  result = Run({"new-user", "--key-file", Path("a.user"), "--storage-path", "c:\\x",
+                "--recovery-file", Path("a.prf")},
+               std::string("5\xe2\x82\xac\n") + kGoldenAnswersUtf8);
+  EXPECT_EQ(result.status, 1);
+  EXPECT_FALSE(Exists(Path("a.user")));
+  EXPECT_FALSE(Exists(Path("a.prf")));
+  // Without a recovery file the password may hold any character.
+  result =
+      Run({"new-user", "--key-file", Path("a.user"), "--storage-path", "c:\\x"}, "5\xe2\x82\xac\n");
+  EXPECT_EQ(result.status, 0) << result.err;
+}
+
+TEST_F(CryptelleTool, ChangePasswordWithRecoveryFileRewritesItUnderAFreshSalt) {
+  ASSERT_EQ(NewGoldenUser(true).status, 0);
+  const Bytes before = ReadAll(Path("ann.prf"));
+  faults_.golden = false;
+  const Result result = Run(
+      {"change-password", "--key-file", Path("ann.user"), "--recovery-file", Path("ann.prf")},
+      std::string(kGoldenPasswordUtf8) + "\n" + kGoldenNewPasswordUtf8 + "\n" + kGoldenAnswersUtf8);
+  ASSERT_EQ(result.status, 0) << result.err;
+  const Bytes after = ReadAll(Path("ann.prf"));
+  ASSERT_EQ(after.size(), kRecoveryFileSize);
+  EXPECT_FALSE(std::equal(before.begin(), before.begin() + kAccountSaltSize, after.begin()));
+  const Result recovered = Run({"recover", "--recovery-file", Path("ann.prf")}, kGoldenAnswersUtf8);
+  EXPECT_EQ(recovered.out, std::string(kGoldenNewPasswordUtf8) + "\n");
+}
+
+TEST_F(CryptelleTool, ChangePasswordWithAWrongOldPasswordChangesNothing) {
+  ASSERT_EQ(NewGoldenUser(false).status, 0);
+  const Bytes before = ReadAll(Path("ann.user"));
+  EXPECT_EQ(Run({"change-password", "--key-file", Path("ann.user")}, "wrong\nnew\n").status, 1);
+  EXPECT_EQ(ReadAll(Path("ann.user")), before);
+}
+
+TEST_F(CryptelleTool, LeftoverTemporaryFileFailsTheChangeAndKeepsBothFiles) {
+  ASSERT_EQ(NewGoldenUser(false).status, 0);
+  const Bytes before = ReadAll(Path("ann.user"));
+  WriteAll(Path("ann2.user"), Bytes{1, 2, 3});
+  const Result result = ChangeToNewPassword();
+  EXPECT_EQ(result.status, 1);
+  EXPECT_NE(result.err.find("ann2.user"), std::string::npos);
+  EXPECT_EQ(ReadAll(Path("ann.user")), before);
+  EXPECT_EQ(ReadAll(Path("ann2.user")), (Bytes{1, 2, 3}));
+}
+
+TEST_F(CryptelleTool, EarlierKeyFileSurvivesEveryFaultDuringAChange) {
+  ASSERT_EQ(NewGoldenUser(false).status, 0);
+  const Bytes before = ReadAll(Path("ann.user"));
+  struct Case {
+    const char* name;
+    void (*inject)(Faults*);
+    bool temporaryStays;
+  };
+  const Case cases[] = {
+      {"failed write", [](Faults* f) { f->failWriteAfter = 0; }, false},
+      {"full disk after 100 bytes", [](Faults* f) { f->failWriteAfter = 100; }, false},
+      {"failed flush", [](Faults* f) { f->failFsync = true; }, false},
+      {"read-only folder", [](Faults* f) { f->openErrno = EACCES; }, false},
+      {"crash before the replace", [](Faults* f) { f->failRename = true; }, true},
+  };
+  for (const Case& c : cases) {
+    faults_ = Faults{};
+    c.inject(&faults_);
+    const Result result = ChangeToNewPassword();
+    EXPECT_EQ(result.status, 2) << c.name;
+    EXPECT_EQ(ReadAll(Path("ann.user")), before) << c.name;
+    EXPECT_EQ(Exists(Path("ann2.user")), c.temporaryStays) << c.name;
+    if (c.temporaryStays) {
+      EXPECT_EQ(ReadAll(Path("ann2.user")).size(), kUserKeyFileSize);
+      ASSERT_EQ(unlink(Path("ann2.user").c_str()), 0);
+    }
+  }
+  faults_ = Faults{};
+  EXPECT_EQ(ChangeToNewPassword().status, 0);
+}
+
+TEST_F(CryptelleTool, FailedWriteOfANewUserLeavesNoPartialFile) {
+  faults_.failWriteAfter = 400;
+  EXPECT_EQ(NewGoldenUser(true).status, 2);
+  EXPECT_FALSE(Exists(Path("ann.user")));
+  EXPECT_FALSE(Exists(Path("ann.prf")));
+  faults_ = Faults{};
+  faults_.failRandom = true;
+  EXPECT_EQ(
+      Run({"new-user", "--key-file", Path("b.user"), "--storage-path", "c:\\x"}, "pw\n").status, 2);
+  EXPECT_FALSE(Exists(Path("b.user")));
+}
+
+TEST_F(CryptelleTool, FreshSaltsOnEveryNewUser) {
+  ASSERT_EQ(
+      Run({"new-user", "--key-file", Path("a.user"), "--storage-path", "c:\\x"}, "pw\n").status, 0);
+  ASSERT_EQ(
+      Run({"new-user", "--key-file", Path("b.user"), "--storage-path", "c:\\x"}, "pw\n").status, 0);
+  const Bytes a = ReadAll(Path("a.user"));
+  const Bytes b = ReadAll(Path("b.user"));
+  EXPECT_FALSE(std::equal(a.begin(), a.begin() + kAccountSaltSize, b.begin()));
+}
+
+TEST_F(CryptelleTool, BadArgumentsAndInputExitWith2) {
+  EXPECT_EQ(Run({}, "").status, 2);
+  EXPECT_EQ(Run({"verify", "--key-file", Path("a")}, "pw\n").status, 2);
+  EXPECT_EQ(Run({"show-path", "--key-file", Path("a"), "--key-file", Path("b")}, "pw\n").status, 2);
+  EXPECT_EQ(Run({"recover", "--recovery-file"}, "").status, 2);
+  EXPECT_EQ(Run({"new-user", "--key-file", Path("a.user"), "--storage-path", "c:\\x"}, "").status,
+            2);
+  EXPECT_EQ(Run({"new-user", "--key-file", Path("a.user"), "--storage-path", "c:\\x"}, "\xc0\xaf\n")
+                .status,
+            2);
+  EXPECT_EQ(Run({"new-user", "--key-file", Path("a.user"), "--storage-path", "c:\\x"},
+                std::string(261, 'p') + "\n")
+                .status,
+            2);
+  EXPECT_FALSE(Exists(Path("a.user")));
+}
+
+TEST(Utf8Input, DecodesToUtf16UnitsIncludingSurrogatePairs) {
+  char16_t out[kPathBufferUnits];
+  ASSERT_EQ(Utf8ToUtf16("a\xc3\xa9\xe2\x82\xac\xf0\x9f\x94\x91", 10, out), 1);
+  EXPECT_EQ(std::u16string(out), u"a\u00e9\u20ac\U0001F511");
+  EXPECT_EQ(Utf16ToUtf8(out), "a\xc3\xa9\xe2\x82\xac\xf0\x9f\x94\x91");
+}
+
+TEST(Utf8Input, RejectsOverlongSurrogateAndTruncatedForms) {
+  char16_t out[kPathBufferUnits];
+  EXPECT_EQ(Utf8ToUtf16("\xc0\x80", 2, out), -1);
+  EXPECT_EQ(Utf8ToUtf16("\xed\xa0\x80", 3, out), -1);
+  EXPECT_EQ(Utf8ToUtf16("\xe2\x82", 2, out), -1);
+  EXPECT_EQ(Utf8ToUtf16("\xf4\x90\x80\x80", 4, out), -1);
+  const std::string longest(260, 'x');
+  EXPECT_EQ(Utf8ToUtf16(longest.data(), longest.size(), out), 1);
+  const std::string tooLong(261, 'x');
+  EXPECT_EQ(Utf8ToUtf16(tooLong.data(), tooLong.size(), out), 0);
+}
+
+}  // namespace

@@ -1,0 +1,17 @@
+// UTF-8 text from the command line and standard input, as the UTF-16 code
+// units the Windows client would hold, and back for printing.
+#pragma once
+
+#include <stddef.h>
+
+#include <string>
+
+#include "path_buffer.h"
+
+// Strict UTF-8 (no overlong forms, surrogates or values above U+10FFFF) into
+// at most 260 units plus terminator. 1; 0 more than 260 units; -1 not UTF-8.
+// On 0 and -1 out is all zero.
+int Utf8ToUtf16(const char* text, size_t length, char16_t out[kPathBufferUnits]);
+
+// UTF-16 to UTF-8; an unpaired surrogate becomes U+FFFD.
+std::string Utf16ToUtf8(const char16_t* text);
