@@ -1,0 +1,468 @@
+// The account files, the program-folder operations and the registry state
+// against real files and Wine's registry. Messages are caught at the message
+// box call and compared with the program's own texts.
+#include <gtest/gtest.h>
+#include <string.h>
+#include <windows.h>
+
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+#include "account_files.h"
+#include "account_records.h"
+#include "account_system.h"
+#include "account_texts.h"
+#include "disk_key.h"
+#include "golden_inputs.h"
+#include "program_folder.h"
+
+namespace {
+
+using Bytes = std::vector<uint8_t>;
+
+struct ShownMessage {
+  std::wstring text;
+  std::wstring title;
+  UINT style;
+};
+std::vector<ShownMessage> g_messages;
+GoldenRandomStream g_stream;
+
+int WINAPI RecordMessage(HWND, LPCWSTR text, LPCWSTR title, UINT style) {
+  g_messages.push_back({text, title, style});
+  return IDOK;
+}
+
+int GoldenRandom(uint8_t* destination, size_t length) {
+  g_stream.Fill(destination, length);
+  return 1;
+}
+
+// Fault switches for the file calls.
+struct Faults {
+  bool failWrite = false;
+  DWORD shortWrite = 0;  // > 0: accept only this many bytes, as on a full disk
+  bool failFlush = false;
+  bool failCreate = false;  // as in a read-only folder
+  bool failMove = false;    // as if the machine stopped before the replace
+} g_faults;
+
+BOOL WINAPI FaultWrite(HANDLE file, LPCVOID data, DWORD length, LPDWORD written, LPOVERLAPPED o) {
+  if (g_faults.failWrite) {
+    SetLastError(ERROR_WRITE_FAULT);
+    *written = 0;
+    return FALSE;
+  }
+  if (g_faults.shortWrite > 0 && g_faults.shortWrite < length) {
+    WriteFile(file, data, g_faults.shortWrite, written, o);
+    SetLastError(ERROR_DISK_FULL);
+    return FALSE;
+  }
+  return WriteFile(file, data, length, written, o);
+}
+BOOL WINAPI FaultFlush(HANDLE file) {
+  if (g_faults.failFlush) {
+    SetLastError(ERROR_DISK_FULL);
+    return FALSE;
+  }
+  return FlushFileBuffers(file);
+}
+HANDLE WINAPI FaultCreate(LPCWSTR path, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES sa,
+                          DWORD disposition, DWORD flags, HANDLE templ) {
+  if (g_faults.failCreate && disposition == CREATE_NEW) {
+    SetLastError(ERROR_ACCESS_DENIED);
+    return INVALID_HANDLE_VALUE;
+  }
+  return CreateFileW(path, access, share, sa, disposition, flags, templ);
+}
+BOOL WINAPI FaultMove(LPCWSTR from, LPCWSTR to, DWORD flags) {
+  if (g_faults.failMove) {
+    SetLastError(ERROR_ACCESS_DENIED);
+    return FALSE;
+  }
+  return MoveFileExW(from, to, flags);
+}
+
+std::wstring Wide(const char16_t* text) {
+  return std::wstring(AsWide(text));
+}
+
+std::wstring Widen(const char* text) {
+  std::wstring out;
+  for (; *text != 0; ++text) out += static_cast<wchar_t>(static_cast<unsigned char>(*text));
+  return out;
+}
+
+Bytes ReadAll(const std::wstring& path) {
+  HANDLE file =
+      CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+  Bytes bytes;
+  if (file == INVALID_HANDLE_VALUE) return bytes;
+  uint8_t buffer[4096];
+  DWORD read = 0;
+  while (ReadFile(file, buffer, sizeof(buffer), &read, nullptr) && read > 0)
+    bytes.insert(bytes.end(), buffer, buffer + read);
+  CloseHandle(file);
+  return bytes;
+}
+
+void WriteAll(const std::wstring& path, const Bytes& bytes) {
+  HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+  ASSERT_NE(file, INVALID_HANDLE_VALUE);
+  DWORD written = 0;
+  WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
+  CloseHandle(file);
+}
+
+bool Exists(const std::wstring& path) {
+  return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+// The committed golden files, seen through Wine's Z: drive.
+std::wstring GoldenPath(const char* name) {
+  return L"Z:" + Widen(CRYPTELLE_GOLDEN_DIR) + L"/" + Widen(name);
+}
+
+void RemoveTree(const std::wstring& folder) {
+  WIN32_FIND_DATAW entry;
+  HANDLE find = FindFirstFileW((folder + L"\\*").c_str(), &entry);
+  if (find != INVALID_HANDLE_VALUE) {
+    do {
+      const std::wstring name = entry.cFileName;
+      if (name == L"." || name == L"..") continue;
+      const std::wstring path = folder + L"\\" + name;
+      if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+        RemoveTree(path);
+      else
+        DeleteFileW(path.c_str());
+    } while (FindNextFileW(find, &entry));
+    FindClose(find);
+  }
+  RemoveDirectoryW(folder.c_str());
+}
+
+void SetText(WCHAR* destination, const std::wstring& text) {
+  ASSERT_LE(text.size(), kMaxPathUnits);
+  memcpy(destination, text.c_str(), (text.size() + 1) * sizeof(WCHAR));
+}
+
+class AccountFiles : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    WCHAR temp[MAX_PATH];
+    ASSERT_GT(GetTempPathW(MAX_PATH, temp), 0u);
+    static int counter = 0;
+    folder_ = std::wstring(temp) + L"ctacct" + std::to_wstring(GetCurrentProcessId()) + L"_" +
+              std::to_wstring(++counter);
+    ASSERT_TRUE(CreateDirectoryW(folder_.c_str(), nullptr));
+    for (const wchar_t* sub : {L"\\Key", L"\\PRF", L"\\CryptDsks"})
+      ASSERT_TRUE(CreateDirectoryW((folder_ + sub).c_str(), nullptr));
+    SetText(InstallFolder, folder_);
+    SetText(UserName, L"Ann");
+    UserKeyFilePath[0] = 0;
+    RecoveryFilePath[0] = 0;
+    SetText(StorageFilePath, Wide(kGoldenStoredStoragePath));
+    SetText(Password.get(), Wide(kGoldenPassword));
+    OldPassword.get()[0] = 0;
+    ChangingPassword = false;
+    MustCloseProgram = false;
+    AccountSystem& calls = AccountSystemCalls();
+    calls = DefaultAccountSystem();
+    calls.messageBox = RecordMessage;
+    calls.randomBytes = GoldenRandom;
+    calls.writeFile = FaultWrite;
+    calls.flushFileBuffers = FaultFlush;
+    calls.createFile = FaultCreate;
+    calls.moveFileEx = FaultMove;
+    g_faults = Faults{};
+    g_messages.clear();
+    g_stream.Reset();
+  }
+  void TearDown() override {
+    AccountSystemCalls() = DefaultAccountSystem();
+    RemoveTree(folder_);
+  }
+
+  std::wstring KeyPath() const { return folder_ + L"\\Key\\Ann.user"; }
+  std::wstring TemporaryPath() const { return folder_ + L"\\Key\\Ann2.user"; }
+  std::wstring RecoveryPath() const { return folder_ + L"\\PRF\\Ann.prf"; }
+
+  void CreateUser() {
+    ASSERT_EQ(WriteUserKeyFile(nullptr), 1);
+    ASSERT_EQ(std::wstring(UserKeyFilePath), KeyPath());
+  }
+
+  // The flow's change: old password verified, then the new one written.
+  int ChangePassword() {
+    SetText(OldPassword.get(), Wide(kGoldenPassword));
+    SetText(Password.get(), Wide(kGoldenNewPassword));
+    ChangingPassword = true;
+    const int result = WriteUserKeyFile(nullptr);
+    ChangingPassword = false;
+    return result;
+  }
+
+  void SetAnswers(AnswerTexts& answers) {
+    SetText(answers[0], Wide(kGoldenAnswer1));
+    SetText(answers[1], Wide(kGoldenAnswer2));
+    SetText(answers[2], Wide(kGoldenAnswer3));
+  }
+
+  std::wstring folder_;
+};
+
+TEST_F(AccountFiles, WriteUserKeyFileWritesTheCommittedBytesThatTheToolReads) {
+  CreateUser();
+  EXPECT_EQ(ReadAll(KeyPath()), ReadAll(GoldenPath(kGoldenKeyFileName)));
+  EXPECT_EQ(ReadAll(GoldenPath(kGoldenKeyFileName)).size(), kUserKeyFileSize);
+}
+
+TEST_F(AccountFiles, WriteRecoveryFileWritesTheCommittedBytes) {
+  CreateUser();
+  ASSERT_EQ(LocateRecoveryFile(UserName, true), 0);
+  AnswerTexts answers;
+  SetAnswers(answers);
+  ASSERT_EQ(WriteRecoveryFile(nullptr, answers), 1);
+  EXPECT_EQ(ReadAll(RecoveryPath()), ReadAll(GoldenPath(kGoldenRecoveryFileName)));
+  for (const WideText& answer : answers) EXPECT_EQ(answer[0], 0);
+}
+
+TEST_F(AccountFiles, FilesWrittenByTheToolOpenInTheClient) {
+  ASSERT_TRUE(CopyFileW(GoldenPath(kGoldenChangedKeyFileName).c_str(), KeyPath().c_str(), TRUE));
+  SetText(UserKeyFilePath, KeyPath());
+  SetText(Password.get(), Wide(kGoldenNewPassword));
+  EXPECT_EQ(VerifyUserPassword(nullptr), 1);
+  uint8_t diskKey[kDiskKeySize];
+  ASSERT_EQ(ReadUserKeyFile(nullptr, diskKey), 1);
+  uint8_t material[kKeyMaterialSize];
+  GoldenRandomStream stream;
+  uint8_t salt[kAccountSaltSize];
+  stream.Fill(salt, sizeof(salt));
+  stream.Fill(material, sizeof(material));
+  uint8_t expected[kDiskKeySize];
+  DiskKeyFromKeyMaterial(material, expected);
+  EXPECT_EQ(0, memcmp(diskKey, expected, sizeof(diskKey)));
+
+  ASSERT_TRUE(CopyFileW(GoldenPath(kGoldenRecoveryFileName).c_str(), RecoveryPath().c_str(), TRUE));
+  ASSERT_EQ(LocateRecoveryFile(UserName, true), 1);
+  AnswerTexts answers;
+  SetAnswers(answers);
+  Password.get()[0] = 0;
+  ASSERT_EQ(ReadRecoveryFile(nullptr, answers), 1);
+  EXPECT_EQ(std::wstring(Password.get()), Wide(kGoldenPassword));
+  EXPECT_EQ(std::wstring(RecoveryAnswers.get()[1]), Wide(kGoldenAnswer2));
+}
+
+TEST_F(AccountFiles, WrongPasswordOrPathShowsTheMismatchMessage) {
+  CreateUser();
+  SetText(Password.get(), L"pa55-w\u00f6rd");
+  EXPECT_EQ(VerifyUserPassword(nullptr), 0);
+  SetText(Password.get(), Wide(kGoldenPassword));
+  SetText(StorageFilePath, L"c:\\users\\dej\u00e0\\cryptelle_ann.cryptdsk");
+  EXPECT_EQ(VerifyUserPassword(nullptr), 0);
+  ASSERT_EQ(g_messages.size(), 2u);
+  for (const ShownMessage& shown : g_messages) {
+    EXPECT_EQ(shown.text, kPasswordMismatchText);
+    EXPECT_EQ(shown.title, kCreateUserTitle);
+    EXPECT_EQ(shown.style, static_cast<UINT>(MB_OK | MB_SYSTEMMODAL | MB_ICONINFORMATION));
+  }
+}
+
+TEST_F(AccountFiles, MissingShortOrLockedKeyFiles) {
+  SetText(UserKeyFilePath, KeyPath());
+  uint8_t key[kDiskKeySize];
+  EXPECT_EQ(VerifyUserPassword(nullptr), -1);
+  EXPECT_EQ(ReadUserKeyFile(nullptr, key), -1);
+  EXPECT_TRUE(g_messages.empty());
+
+  CreateUser();
+  Bytes file = ReadAll(KeyPath());
+  WriteAll(KeyPath(), Bytes(file.begin(), file.end() - 1));
+  EXPECT_EQ(VerifyUserPassword(nullptr), -1);
+  EXPECT_EQ(ReadUserKeyFile(nullptr, key), -1);
+  EXPECT_TRUE(g_messages.empty());
+
+  file.resize(1000, 0x42);
+  WriteAll(KeyPath(), file);
+  EXPECT_EQ(VerifyUserPassword(nullptr), 1);
+
+  HANDLE held = CreateFileW(KeyPath().c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+  ASSERT_NE(held, INVALID_HANDLE_VALUE);
+  EXPECT_EQ(VerifyUserPassword(nullptr), -1);
+  EXPECT_EQ(ReadUserKeyFile(nullptr, key), -1);
+  CloseHandle(held);
+  ASSERT_EQ(g_messages.size(), 1u);
+  EXPECT_EQ(g_messages[0].text, kUserDoesNotExistText);
+  EXPECT_EQ(g_messages[0].title, kCreateUserTitle);
+}
+
+TEST_F(AccountFiles, UnencodablePathIsRefusedAndNothingIsLeft) {
+  SetText(UserKeyFilePath, KeyPath());
+  WriteAll(KeyPath(), Bytes{9});  // a file left at UserKeyFilePath goes first
+  SetText(StorageFilePath, L"c:\\\u4e2d\\x.cryptdsk");
+  EXPECT_EQ(WriteUserKeyFile(nullptr), -1);
+  EXPECT_TRUE(MustCloseProgram);
+  EXPECT_FALSE(Exists(KeyPath()));
+  ASSERT_EQ(g_messages.size(), 1u);
+  EXPECT_EQ(g_messages[0].text, kKeyFilePathUnencodableText);
+  EXPECT_EQ(g_messages[0].title, kProductTitle);
+  EXPECT_EQ(g_messages[0].style, static_cast<UINT>(MB_OK | MB_SYSTEMMODAL | MB_ICONERROR));
+}
+
+TEST_F(AccountFiles, PathOf260UnitsAndE9RoundTrip) {
+  const std::wstring path = L"c:\\d\u00e9\\" + std::wstring(254, L'p');
+  SetText(StorageFilePath, path);
+  CreateUser();
+  EXPECT_EQ(VerifyUserPassword(nullptr), 1);
+}
+
+TEST_F(AccountFiles, PasswordChangeKeepsSaltPathAndDiskKey) {
+  CreateUser();
+  uint8_t keyBefore[kDiskKeySize];
+  ASSERT_EQ(ReadUserKeyFile(nullptr, keyBefore), 1);
+  const Bytes before = ReadAll(KeyPath());
+  ASSERT_EQ(ChangePassword(), 1);
+  const Bytes after = ReadAll(KeyPath());
+  EXPECT_EQ(after, ReadAll(GoldenPath(kGoldenChangedKeyFileName)));
+  EXPECT_TRUE(std::equal(before.begin(), before.begin() + kUserKeyMaterialOffset, after.begin()));
+  EXPECT_FALSE(Exists(TemporaryPath()));
+  uint8_t keyAfter[kDiskKeySize];
+  ASSERT_EQ(ReadUserKeyFile(nullptr, keyAfter), 1);
+  EXPECT_EQ(0, memcmp(keyBefore, keyAfter, sizeof(keyAfter)));
+  EXPECT_EQ(VerifyUserPassword(nullptr), 1);
+}
+
+TEST_F(AccountFiles, UnencodablePathDuringAChangeKeepsTheEarlierFile) {
+  CreateUser();
+  const Bytes before = ReadAll(KeyPath());
+  SetText(StorageFilePath, L"c:\\\u20ac");
+  EXPECT_EQ(ChangePassword(), -1);
+  EXPECT_EQ(ReadAll(KeyPath()), before);
+  ASSERT_EQ(g_messages.size(), 1u);
+  EXPECT_EQ(g_messages[0].text, kKeyFilePathUnencodableChangeText);
+}
+
+TEST_F(AccountFiles, LeftoverTemporaryFileFailsTheChange) {
+  CreateUser();
+  const Bytes before = ReadAll(KeyPath());
+  WriteAll(TemporaryPath(), Bytes{1, 2, 3});
+  EXPECT_EQ(ChangePassword(), -1);
+  EXPECT_EQ(ReadAll(KeyPath()), before);
+  EXPECT_EQ(ReadAll(TemporaryPath()), (Bytes{1, 2, 3}));
+}
+
+TEST_F(AccountFiles, EarlierKeyFileSurvivesEveryFaultDuringAChange) {
+  CreateUser();
+  const Bytes before = ReadAll(KeyPath());
+  struct Case {
+    const char* name;
+    Faults faults;
+    bool temporaryStays;
+  };
+  Faults failWrite, fullDisk, failFlush, readOnly, crash;
+  failWrite.failWrite = true;
+  fullDisk.shortWrite = 100;
+  failFlush.failFlush = true;
+  readOnly.failCreate = true;
+  crash.failMove = true;
+  const Case cases[] = {{"failed write", failWrite, false},
+                        {"full disk", fullDisk, false},
+                        {"failed flush", failFlush, false},
+                        {"read-only folder", readOnly, false},
+                        {"crash before the replace", crash, true}};
+  for (const Case& c : cases) {
+    g_faults = c.faults;
+    EXPECT_EQ(ChangePassword(), -1) << c.name;
+    EXPECT_EQ(ReadAll(KeyPath()), before) << c.name;
+    EXPECT_EQ(Exists(TemporaryPath()), c.temporaryStays) << c.name;
+    if (c.temporaryStays) {
+      EXPECT_EQ(ReadAll(TemporaryPath()).size(), kUserKeyFileSize);
+      DeleteFileW(TemporaryPath().c_str());
+    }
+  }
+  g_faults = Faults{};
+  SetText(Password.get(), Wide(kGoldenPassword));
+  EXPECT_EQ(VerifyUserPassword(nullptr), 1);
+}
+
+TEST_F(AccountFiles, FailedWriteOfANewUserLeavesNoKeyFile) {
+  g_faults.shortWrite = 10;
+  EXPECT_EQ(WriteUserKeyFile(nullptr), -1);
+  EXPECT_FALSE(Exists(KeyPath()));
+}
+
+TEST_F(AccountFiles, RecoveryWithAnAnswerDifferingInCaseChangesNothing) {
+  ASSERT_EQ(LocateRecoveryFile(UserName, true), 0);
+  AnswerTexts answers;
+  SetAnswers(answers);
+  ASSERT_EQ(WriteRecoveryFile(nullptr, answers), 1);
+  SetAnswers(answers);
+  SetText(answers[2], L"pasta");
+  SetText(Password.get(), L"unchanged");
+  EXPECT_EQ(ReadRecoveryFile(nullptr, answers), 0);
+  EXPECT_EQ(std::wstring(Password.get()), L"unchanged");
+  EXPECT_TRUE(g_messages.empty());
+}
+
+TEST_F(AccountFiles, RecoveryFileOfWrongSizeShowsTheSizeMessage) {
+  ASSERT_EQ(LocateRecoveryFile(UserName, true), 0);
+  AnswerTexts answers;
+  SetAnswers(answers);
+  for (size_t size : {kRecoveryFileSize - 1, kRecoveryFileSize + 1}) {
+    WriteAll(RecoveryPath(), Bytes(size, 0));
+    EXPECT_EQ(ReadRecoveryFile(nullptr, answers), -1);
+  }
+  ASSERT_EQ(g_messages.size(), 2u);
+  EXPECT_EQ(g_messages[1].text, kRecoveryFileSizeText);
+  EXPECT_EQ(g_messages[1].title, kRecoverPasswordTitle);
+}
+
+TEST_F(AccountFiles, RecoveryPasswordWithEuroIsRefusedInEitherMode) {
+  ASSERT_EQ(LocateRecoveryFile(UserName, true), 0);
+  AnswerTexts answers;
+  SetAnswers(answers);
+  SetText(Password.get(), L"5\u20ac");
+  EXPECT_EQ(WriteRecoveryFile(nullptr, answers), -1);
+  EXPECT_FALSE(Exists(RecoveryPath()));
+
+  WriteAll(RecoveryPath(), Bytes(kRecoveryFileSize, 1));
+  ChangingPassword = true;
+  EXPECT_EQ(WriteRecoveryFile(nullptr, answers), 0);
+  ChangingPassword = false;
+  EXPECT_FALSE(Exists(RecoveryPath()));
+  ASSERT_EQ(g_messages.size(), 2u);
+  EXPECT_EQ(g_messages[0].text, kRecoveryPasswordUnencodableText);
+  EXPECT_EQ(g_messages[1].text, kRecoveryPasswordUnencodableChangeText);
+  EXPECT_EQ(g_messages[1].style, static_cast<UINT>(MB_OK | MB_SYSTEMMODAL | MB_ICONERROR));
+}
+
+TEST_F(AccountFiles, FailedRecoveryWriteLeavesNoFile) {
+  ASSERT_EQ(LocateRecoveryFile(UserName, true), 0);
+  AnswerTexts answers;
+  SetAnswers(answers);
+  g_faults.shortWrite = 500;
+  EXPECT_EQ(WriteRecoveryFile(nullptr, answers), -1);
+  EXPECT_FALSE(Exists(RecoveryPath()));
+}
+
+TEST_F(AccountFiles, FolderAndLocateOperations) {
+  EXPECT_EQ(KeyFolderExists(), 1);
+  EXPECT_EQ(StorageFolderExists(), 1);
+  EXPECT_EQ(LocateUserKeyFile(L"Ann", false), 0);
+  CreateUser();
+  EXPECT_EQ(LocateUserKeyFile(L"ANN", false), 1);  // the file system ignores case
+  EXPECT_EQ(DefaultStorageFileExists(L"Ann"), 0);
+  WriteAll(folder_ + L"\\CryptDsks\\Cryptelle_Ann.cryptdsk", Bytes{0});
+  EXPECT_EQ(DefaultStorageFileExists(L"Ann"), 1);
+  EXPECT_EQ(LocateUserKeyFile(std::wstring(260, L'n').c_str(), true), -1);
+  EXPECT_EQ(std::wstring(UserKeyFilePath), KeyPath());  // untouched by the failure
+  ASSERT_TRUE(RemoveDirectoryW((folder_ + L"\\CryptDsks").c_str()) ||
+              (DeleteFileW((folder_ + L"\\CryptDsks\\Cryptelle_Ann.cryptdsk").c_str()) &&
+               RemoveDirectoryW((folder_ + L"\\CryptDsks").c_str())));
+  WriteAll(folder_ + L"\\CryptDsks", Bytes{0});
+  EXPECT_EQ(StorageFolderExists(), 0);  // a plain file is not the folder
+}
+
+}  // namespace
