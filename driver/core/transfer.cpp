@@ -60,7 +60,8 @@ TransferResult WriteImage(const ImageFileIo& io, const AesKeySchedule* schedule,
   uint32_t total = 0;
   const uint32_t head = EncryptedHeadLength(offset, length);
   if (head != 0) {
-    uint8_t sealed[kEncryptedAreaBytes];
+    // Aligned for files opened without intermediate buffering.
+    alignas(64) uint8_t sealed[kEncryptedAreaBytes];
     memcpy(sealed, buffer, head);
     SectorIv iv;
     SetSectorIv(&iv, static_cast<uint64_t>(offset) / kSectorSize);

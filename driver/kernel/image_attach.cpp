@@ -4,6 +4,7 @@
 // has stopped.
 #include "control_protocol.h"
 #include "disk_extension.h"
+#include "pnp_state.h"
 #include "secure_wipe.h"
 
 namespace cryptdsk {
@@ -162,7 +163,7 @@ NTSTATUS AttachImage(DiskExtension* extension, PIRP irp) {
 NTSTATUS DetachImage(DiskExtension* extension) {
   if (!ImageIsAttached(extension)) return STATUS_UNSUCCESSFUL;
   // At removal the device goes whatever the interface says.
-  const bool removing = extension->PnpState == 5;
+  const bool removing = extension->PnpState == kPnpRemoved;
   if (!NT_SUCCESS(IoSetDeviceInterfaceState(&extension->InterfaceName, FALSE)) && !removing) {
     return STATUS_UNSUCCESSFUL;
   }

@@ -55,7 +55,7 @@ Exchange Ask(uint32_t code, uint32_t in, uint32_t out, const DiskView& disk,
   constexpr size_t kGuard = 64;
   const size_t size = std::max(in, out);
   std::vector<uint8_t> buffer(size + kGuard, 0xAA);
-  std::memcpy(buffer.data(), input.data(), std::min<size_t>(input.size(), in));
+  if (!input.empty()) std::memcpy(buffer.data(), input.data(), std::min<size_t>(input.size(), in));
   ControlRequest request{code, in, out, buffer.data()};
   Exchange exchange{AnswerControlRequest(request, disk), {}};
   for (size_t i = std::max<size_t>(size, out); i < buffer.size(); ++i) {
