@@ -1,8 +1,9 @@
 // ShellHelperCT.exe: the "open" command of container files. Asks a running
 // client to open its drive in the file browser, or starts the client.
 // Every failure ends with one message box; the exit code is 0 then too.
-#include <shellapi.h>
 #include <windows.h>
+// windows.h first: the shell headers build on it.
+#include <shellapi.h>
 
 #include "messages.h"
 
