@@ -50,7 +50,8 @@ class Run {
       return Fail(kToolBadInput, std::string("standard input ended before the ") + what);
     if (length > 0 && line.get()[length - 1] == '\r') --length;
     const int converted = Utf8ToUtf16(line.get(), length, text);
-    if (converted == -1) return Fail(kToolBadInput, std::string(what) + " is not UTF-8");
+    if (converted == -1)
+      return Fail(kToolBadInput, std::string(what) + " is not UTF-8 text without NUL");
     if (converted == 0)
       return Fail(kToolBadInput, std::string(what) + " is longer than 260 UTF-16 units");
     return kProceed;

@@ -44,7 +44,8 @@ int Utf8ToUtf16(const char* text, size_t length, char16_t out[kPathBufferUnits])
   int result = 1;
   while (i < length) {
     uint32_t value = 0;
-    if (!DecodeOne(bytes, length, &i, &value)) {
+    // A NUL would end the text early and silently shorten a password.
+    if (!DecodeOne(bytes, length, &i, &value) || value == 0) {
       result = -1;
       break;
     }

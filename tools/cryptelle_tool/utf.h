@@ -8,7 +8,7 @@
 
 #include "path_buffer.h"
 
-// Strict UTF-8 (no overlong forms, surrogates or values above U+10FFFF) into
+// Strict UTF-8 (no overlong forms, surrogates, values above U+10FFFF or NUL) into
 // at most 260 units plus terminator. 1; 0 more than 260 units; -1 not UTF-8.
 // On 0 and -1 out is all zero.
 int Utf8ToUtf16(const char* text, size_t length, char16_t out[kPathBufferUnits]);

@@ -432,6 +432,7 @@ TEST(Utf8Input, RejectsOverlongSurrogateAndTruncatedForms) {
   EXPECT_EQ(Utf8ToUtf16("\xed\xa0\x80", 3, out), -1);
   EXPECT_EQ(Utf8ToUtf16("\xe2\x82", 2, out), -1);
   EXPECT_EQ(Utf8ToUtf16("\xf4\x90\x80\x80", 4, out), -1);
+  EXPECT_EQ(Utf8ToUtf16("ab\0cd", 5, out), -1);  // would shorten a password silently
   const std::string longest(260, 'x');
   EXPECT_EQ(Utf8ToUtf16(longest.data(), longest.size(), out), 1);
   const std::string tooLong(261, 'x');
