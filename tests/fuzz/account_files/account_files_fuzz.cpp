@@ -3,8 +3,9 @@
 // by a cheap stand-in so that a million inputs take minutes: the derivation
 // has its own vectors; here the format code around it is under test.
 //
-// Input: byte 0 picks the reader, bytes 1..2 the password length, then the
-// password units, then the file bytes.
+// Input: byte 0 picks the reader (and whether short file bytes are repeated
+// up to the reader's size, so that small inputs reach past the size checks),
+// bytes 1..2 the password length, then the password units, then the file.
 #include <stddef.h>
 #include <stdint.h>
 #include <string.h>
@@ -29,6 +30,7 @@ void Check(bool condition) {
 
 // Password units from the input; may exceed 260 units on purpose.
 size_t TakePassword(const uint8_t*& data, size_t& size, char16_t* password, size_t capacity) {
+  password[0] = 0;
   if (size < 2) return 0;
   size_t units = (data[0] | data[1] << 8) % capacity;
   data += 2, size -= 2;
@@ -42,9 +44,25 @@ size_t TakePassword(const uint8_t*& data, size_t& size, char16_t* password, size
   return units;
 }
 
-void FuzzKeyFile(const uint8_t* data, size_t size) {
+// Repeats the file bytes up to length when asked to.
+struct FileBytes {
+  uint8_t storage[kRecoveryFileSize + 8];
+  const uint8_t* data;
+  size_t size;
+  FileBytes(const uint8_t* bytes, size_t count, bool repeat, size_t length)
+      : data(bytes), size(count) {
+    if (!repeat || count == 0 || count >= length) return;
+    for (size_t i = 0; i < length; ++i) storage[i] = bytes[i % count];
+    data = storage, size = length;
+  }
+};
+
+void FuzzKeyFile(const uint8_t* input, size_t inputSize, bool repeat) {
   char16_t password[300];
-  const size_t units = TakePassword(data, size, password, 280);
+  const size_t units = TakePassword(input, inputSize, password, 280);
+  const FileBytes file(input, inputSize, repeat, kUserKeyFileSize + (inputSize & 7));
+  const uint8_t* data = file.data;
+  const size_t size = file.size;
   uint8_t material[kUserKeyMaterialSize];
   const int opened = OpenUserKeyFile({data, size}, password, CheapDerive, material);
   Check(opened == (size >= kUserKeyFileSize && units <= 260 ? 1 : -1));
@@ -70,9 +88,12 @@ void FuzzKeyFile(const uint8_t* data, size_t size) {
   }
 }
 
-void FuzzRecoveryFile(const uint8_t* data, size_t size) {
+void FuzzRecoveryFile(const uint8_t* input, size_t inputSize, bool repeat) {
   char16_t answer[300];
-  TakePassword(data, size, answer, 280);
+  TakePassword(input, inputSize, answer, 280);
+  const FileBytes file(input, inputSize, repeat, kRecoveryFileSize);
+  const uint8_t* data = file.data;
+  const size_t size = file.size;
   if (size < kRecoveryFileSize) return;
   const char16_t* const answers[3] = {answer, u"b", u"c"};
   char16_t password[kPathBufferUnits] = u"kept";
@@ -102,12 +123,13 @@ void FuzzUtf8(const uint8_t* data, size_t size) {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (size == 0) return 0;
+  const bool repeat = (data[0] / 3) % 2 == 1;
   switch (data[0] % 3) {
     case 0:
-      FuzzKeyFile(data + 1, size - 1);
+      FuzzKeyFile(data + 1, size - 1, repeat);
       break;
     case 1:
-      FuzzRecoveryFile(data + 1, size - 1);
+      FuzzRecoveryFile(data + 1, size - 1, repeat);
       break;
     default:
       FuzzUtf8(data + 1, size - 1);
