@@ -1,0 +1,152 @@
+#include "install_plan.h"
+
+#include <string.h>
+
+#include "setup_texts.h"
+
+namespace setup {
+
+const char* const kRequiredPackageFiles[11] = {
+    kClientExe,      kUninstallerExe, kSetupExe,     kDriverSys,      kDriverInf,  kHookDll,
+    kShellHelperExe, kIconFile,       kOpenIconFile, kLockedIconFile, kManualFile,
+};
+
+namespace {
+
+char LowerAscii(char c) {
+  return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+}
+
+bool EqualIgnoringAsciiCase(const char* a, const char* b) {
+  for (; *a != 0 && *b != 0; ++a, ++b) {
+    if (LowerAscii(*a) != LowerAscii(*b)) return false;
+  }
+  return *a == *b;
+}
+
+// Builds folder\name into `out` as a std::string; -1 when too long.
+int ChildPathText(const char* folder, const char* name, std::string* out) {
+  NarrowPath path;
+  if (BuildChildPath(folder, name, &path) != 1) return -1;
+  *out = path.c_str();
+  return 1;
+}
+
+}  // namespace
+
+bool CountsAsPackageFile(bool isDirectory, const char* name) {
+  if (isDirectory) return false;
+  return strcmp(name, ".") != 0 && strcmp(name, "..") != 0;
+}
+
+bool IsRequiredPackageFile(const char* name) {
+  for (const char* required : kRequiredPackageFiles) {
+    if (EqualIgnoringAsciiCase(name, required)) return true;
+  }
+  return false;
+}
+
+int BuildInstallFolder(const char* selectedPath, NarrowPath* folder) {
+  NarrowPath built;
+  if (built.Assign(selectedPath) != 1 || built.AppendSeparatorIfMissing() != 1 ||
+      built.Append(kFolderName) != 1) {
+    return -1;
+  }
+  *folder = built;
+  return 1;
+}
+
+int BuildChildPath(const char* folder, const char* name, NarrowPath* path) {
+  NarrowPath built;
+  if (built.Assign(folder) != 1 || built.AppendSeparatorIfMissing() != 1 ||
+      built.Append(name) != 1) {
+    return -1;
+  }
+  *path = built;
+  return 1;
+}
+
+int BuildDriverTarget(const char* systemFolder, NarrowPath* path) {
+  NarrowPath drivers;
+  if (BuildChildPath(systemFolder, kDriversFolder, &drivers) != 1) return -1;
+  return BuildChildPath(drivers.c_str(), kDriverSys, path);
+}
+
+void AppendLogRecord(const char* path, std::string* log) {
+  log->push_back('=');
+  log->append(path);
+}
+
+int PlanExtensionEntries(const char* installFolder, std::vector<RegistryEntry>* entries) {
+  std::string icon;
+  std::string command;
+  if (ChildPathText(installFolder, kIconFile, &icon) != 1 ||
+      ChildPathText(installFolder, kShellHelperExe, &command) != 1) {
+    return -1;
+  }
+  // The helper takes no argument: the open command carries no "%1" and no quotes.
+  *entries = {
+      {RegistryRoot::kClassesRoot, kExtensionKey, "", kClassName},
+      {RegistryRoot::kClassesRoot, kClassKey, "", kClassName},
+      {RegistryRoot::kClassesRoot, kDefaultIconKey, "", icon},
+      {RegistryRoot::kClassesRoot, kOpenCommandKey, "", command},
+  };
+  return 1;
+}
+
+int PlanUninstallEntries(const char* installFolder, std::vector<RegistryEntry>* entries) {
+  std::string uninstaller;
+  if (ChildPathText(installFolder, kUninstallerExe, &uninstaller) != 1) return -1;
+  *entries = {
+      {RegistryRoot::kLocalMachine, kUninstallKey, kDisplayNameValue, kDisplayName},
+      {RegistryRoot::kLocalMachine, kUninstallKey, kUninstallStringValue, uninstaller},
+  };
+  return 1;
+}
+
+RegistryEntry InstallPathEntry(const char* installFolder) {
+  return {RegistryRoot::kLocalMachine, kInstallPathKey, kInstallPathValue, installFolder};
+}
+
+int PlanShortcuts(const ShortcutFolders& folders, const char* installFolder,
+                  std::vector<ShortcutStep>* steps) {
+  steps->clear();
+  std::string client;
+  std::string uninstaller;
+  std::string helper;
+  std::string icon;
+  if (ChildPathText(installFolder, kClientExe, &client) != 1 ||
+      ChildPathText(installFolder, kUninstallerExe, &uninstaller) != 1 ||
+      ChildPathText(installFolder, kShellHelperExe, &helper) != 1 ||
+      ChildPathText(installFolder, kIconFile, &icon) != 1) {
+    return -1;
+  }
+
+  if (!folders.programs.empty()) {
+    std::string group;
+    std::string clientLink;
+    std::string uninstallerLink;
+    if (ChildPathText(folders.programs.c_str(), kProgramGroup, &group) != 1 ||
+        ChildPathText(group.c_str(), kClientLink, &clientLink) != 1 ||
+        ChildPathText(group.c_str(), kUninstallerLink, &uninstallerLink) != 1) {
+      return -1;
+    }
+    steps->push_back({ShortcutStep::kCreateFolder, group, "", "", "", false});
+    steps->push_back({ShortcutStep::kCreateLink, clientLink, client, "", kClientDescription, true});
+    steps->push_back({ShortcutStep::kCreateLink, uninstallerLink, uninstaller, "",
+                      kUninstallerDescription, true});
+  }
+  if (!folders.startMenu.empty()) {
+    std::string link;
+    if (ChildPathText(folders.startMenu.c_str(), kClientLink, &link) != 1) return -1;
+    steps->push_back({ShortcutStep::kCreateLink, link, helper, icon, kClientDescription, true});
+  }
+  if (!folders.desktop.empty()) {
+    std::string link;
+    if (ChildPathText(folders.desktop.c_str(), kClientLink, &link) != 1) return -1;
+    steps->push_back({ShortcutStep::kCreateLink, link, client, "", kClientDescription, false});
+  }
+  return 1;
+}
+
+}  // namespace setup

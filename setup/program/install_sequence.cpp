@@ -1,0 +1,136 @@
+#include "install_sequence.h"
+
+#include <shellapi.h>
+
+#include "driver_install.h"
+#include "install_folder.h"
+#include "install_plan.h"
+#include "messages.h"
+#include "package_files.h"
+#include "registry_writer.h"
+#include "resource_ids.h"
+#include "setup_texts.h"
+#include "shortcuts.h"
+
+namespace setup {
+namespace {
+
+int SetStatus(HWND dialog, const char* text) {
+  return SetDlgItemTextA(dialog, IDC_STATUS, text) ? 1 : -1;
+}
+
+// A failed step empties the status line and passes its result on.
+int Failed(HWND dialog, int result) {
+  SetDlgItemTextA(dialog, IDC_STATUS, "");
+  return result;
+}
+
+int ReadSelectedPath(HWND dialog, NarrowPath* selected) {
+  // A longer text would come back cut short; it is never taken as a path.
+  const int length = GetWindowTextLengthA(GetDlgItem(dialog, IDC_INSTALL_PATH));
+  if (length <= 0 || length > static_cast<int>(kMaxPathChars)) return -1;
+  char text[kPathBufferChars] = {};
+  if (GetDlgItemTextA(dialog, IDC_INSTALL_PATH, text, kPathBufferChars) == 0) return -1;
+  return selected->Assign(text);
+}
+
+int CopyDriverFile(const char* installFolder, const char* systemFolder) {
+  NarrowPath source;
+  NarrowPath target;
+  if (BuildChildPath(installFolder, kDriverSys, &source) != 1 ||
+      BuildDriverTarget(systemFolder, &target) != 1) {
+    return -1;
+  }
+  return CopyFileA(source.c_str(), target.c_str(), FALSE) ? 1 : -1;
+}
+
+int InstallDeviceDriver(HWND dialog, const char* installFolder) {
+  NarrowPath inf;
+  if (BuildChildPath(installFolder, kDriverInf, &inf) != 1) return -1;
+  if (GetFileAttributesA(inf.c_str()) == INVALID_FILE_ATTRIBUTES) {
+    // The package check found it; someone removed it since. Say so.
+    ShowError(dialog, kFilesMissing);
+    return 0;
+  }
+  return cryptelle_setup::InstallDriver(inf.c_str(), dialog, ShowGeneralError) ? 1 : -1;
+}
+
+int OfferToStartClient(HWND dialog, const char* installFolder) {
+  const int answer =
+      ShowMessage(dialog, kCompleted, kInstalledCaption, MB_ICONINFORMATION | MB_YESNO);
+  if (answer != IDYES) return 1;
+  NarrowPath client;
+  if (BuildChildPath(installFolder, kClientExe, &client) != 1) return -1;
+  SetCurrentDirectoryA(installFolder);
+  const auto started = reinterpret_cast<INT_PTR>(
+      ShellExecuteA(dialog, "open", client.c_str(), nullptr, nullptr, SW_SHOWNORMAL));
+  if (started > 32) return 1;
+  ShowError(dialog, kLaunchFailed);
+  return -1;
+}
+
+// Steps 3 to 13 for a selected path; the final question is asked after.
+int InstallInto(HWND dialog, SetupState* state, const NarrowPath& selected, NarrowPath* folder) {
+  if (SetStatus(dialog, kStatusCheckingPath) != 1) return Failed(dialog, -1);
+  if (GetFileAttributesA(selected.c_str()) == INVALID_FILE_ATTRIBUTES) {
+    ShowError(dialog, kPathNotAccessible);
+    return Failed(dialog, 0);
+  }
+
+  if (SetStatus(dialog, kStatusCreatingFolder) != 1) return Failed(dialog, -1);
+  const int created = CreateInstallFolder(dialog, state, selected.c_str(), folder);
+  if (created != 1) return created;  // this step leaves its status text
+
+  int result = 0;
+  if ((result = SetStatus(dialog, kStatusCreatingSubFolders)) != 1 ||
+      (result = CreateSubFolders(dialog, state, folder->c_str())) != 1 ||
+      (result = SetStatus(dialog, kStatusCopyingFiles)) != 1 ||
+      (result = CopyPackage(state->setupFolder.c_str(), folder->c_str(), dialog)) != 1 ||
+      (result = SetStatus(dialog, kStatusCopyingDriver)) != 1 ||
+      (result = CopyDriverFile(folder->c_str(), state->systemFolder.c_str())) != 1) {
+    return Failed(dialog, result);
+  }
+
+  std::vector<RegistryEntry> entries;
+  if ((result = SetStatus(dialog, kStatusRegisteringExtension)) != 1 ||
+      (result = PlanExtensionEntries(folder->c_str(), &entries)) != 1 ||
+      (result = WriteRegistryEntries(entries)) != 1 ||
+      (result = SetStatus(dialog, kStatusCreatingLog)) != 1) {
+    return Failed(dialog, result);
+  }
+  {
+    UniqueFile log = CreateUninstallLog(folder->c_str());
+    if (!log.valid()) return Failed(dialog, -1);
+    if ((result = SetStatus(dialog, kStatusCreatingShortcuts)) != 1 ||
+        (result = CreateShortcuts(dialog, folder->c_str(), log.get())) != 1) {
+      return Failed(dialog, result);
+    }
+  }  // the log is closed here in every case
+  if ((result = SetStatus(dialog, kStatusRegisteringUninstaller)) != 1 ||
+      (result = PlanUninstallEntries(folder->c_str(), &entries)) != 1 ||
+      (result = WriteRegistryEntries(entries)) != 1 ||
+      (result = SetStatus(dialog, kStatusInstallingDrivers)) != 1 ||
+      (result = InstallDeviceDriver(dialog, folder->c_str())) != 1 ||
+      (result = SetStatus(dialog, kStatusInstallPath)) != 1) {
+    return Failed(dialog, result);
+  }
+  const int recorded = WriteRegistryEntry(InstallPathEntry(folder->c_str()));
+  const int emptied = SetStatus(dialog, "");
+  if (recorded != 1) return recorded;
+  return emptied;
+}
+
+}  // namespace
+
+int RunInstallSequence(HWND dialog, SetupState* state) {
+  const int package = CheckPackage(state->setupFolder.c_str(), dialog);
+  if (package != 1) return package;
+  NarrowPath selected;
+  if (ReadSelectedPath(dialog, &selected) != 1) return -1;
+  NarrowPath folder;
+  const int installed = InstallInto(dialog, state, selected, &folder);
+  if (installed != 1) return installed;
+  return OfferToStartClient(dialog, folder.c_str());
+}
+
+}  // namespace setup

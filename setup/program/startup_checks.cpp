@@ -1,0 +1,193 @@
+#include "startup_checks.h"
+
+#include <string.h>
+
+#include <vector>
+
+#include "messages.h"
+#include "program_folder.h"
+#include "setup_texts.h"
+
+namespace setup {
+namespace {
+
+bool ReadSetupFolder(NarrowPath* folder) {
+  char path[kPathBufferChars] = {};
+  const DWORD length = GetModuleFileNameA(nullptr, path, kPathBufferChars);
+  if (length == 0 || length >= kPathBufferChars) return false;  // a full buffer is cut short
+  char* slash = strrchr(path, '\\');
+  if (slash == nullptr) return false;
+  *slash = 0;
+  return folder->Assign(path) == 1;
+}
+
+bool TakeSetupMutex(SetupState* state) {
+  NarrowPath folder;
+  if (folder.Assign(state->setupFolder.c_str()) != 1) {
+    ShowGeneralError(nullptr);
+    return false;
+  }
+  // Mutex names may not hold backslashes.
+  char name[kPathBufferChars] = {};
+  ProgramFolderMutexName(folder.c_str(), name);
+  SECURITY_ATTRIBUTES attributes = {sizeof(attributes), nullptr, FALSE};
+  SetLastError(ERROR_SUCCESS);
+  state->mutex.reset(CreateMutexA(&attributes, TRUE, name));
+  const DWORD error = GetLastError();
+  if (error == ERROR_ALREADY_EXISTS) {
+    state->mutex.reset();
+    ShowError(nullptr, kNotStarted);
+    return false;
+  }
+  if (!state->mutex.valid()) {
+    ShowGeneralError(nullptr);
+    return false;
+  }
+  return true;
+}
+
+void ReportVersionFailure(DWORD error) {
+  char* system = nullptr;
+  const DWORD length = FormatMessageA(
+      FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+      nullptr, error, MAKELANGID(LANG_NEUTRAL, SUBLANG_DEFAULT), reinterpret_cast<LPSTR>(&system),
+      0, nullptr);
+  if (length == 0 || system == nullptr) return;
+  char text[2048] = {};
+  const size_t head = strlen(kVersionUnknown);
+  if (head + length < sizeof(text)) {
+    memcpy(text, kVersionUnknown, head);
+    memcpy(text + head, system, length);
+    text[head + length] = 0;
+    ShowError(nullptr, text);
+  } else {
+    ShowGeneralError(nullptr);
+  }
+  LocalFree(system);
+}
+
+bool CheckPlatform() {
+  OSVERSIONINFOA version = {};
+  version.dwOSVersionInfoSize = sizeof(version);
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wdeprecated-declarations"
+  const BOOL known = GetVersionExA(&version);
+#pragma GCC diagnostic pop
+  if (!known) {
+    ReportVersionFailure(GetLastError());
+    return false;
+  }
+  const bool atLeastXp =
+      version.dwMajorVersion > 5 || (version.dwMajorVersion == 5 && version.dwMinorVersion != 0);
+  if (version.dwPlatformId != VER_PLATFORM_WIN32_NT || !atLeastXp) {
+    ShowError(nullptr, kOldPlatform);
+    return false;
+  }
+  return true;
+}
+
+bool OpenQueryToken(UniqueHandle* token) {
+  HANDLE handle = nullptr;
+  if (OpenThreadToken(GetCurrentThread(), TOKEN_QUERY, TRUE, &handle)) {
+    token->reset(handle);
+    return true;
+  }
+  if (GetLastError() != ERROR_NO_TOKEN) return false;
+  if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &handle)) return false;
+  token->reset(handle);
+  return true;
+}
+
+struct SidTraits {
+  using Handle = PSID;
+  static Handle Invalid() { return nullptr; }
+  static void Close(Handle h) { FreeSid(h); }
+};
+
+// Any failure counts as "not an administrator".
+bool IsAdministratorsMember() {
+  UniqueHandle token;
+  if (!OpenQueryToken(&token)) return false;
+  DWORD size = 0;
+  GetTokenInformation(token.get(), TokenGroups, nullptr, 0, &size);
+  if (size == 0) return false;
+  std::vector<BYTE> buffer(size);
+  if (!GetTokenInformation(token.get(), TokenGroups, buffer.data(), size, &size)) return false;
+
+  SID_IDENTIFIER_AUTHORITY ntAuthority = SECURITY_NT_AUTHORITY;
+  PSID sid = nullptr;
+  if (!AllocateAndInitializeSid(&ntAuthority, 2, SECURITY_BUILTIN_DOMAIN_RID,
+                                DOMAIN_ALIAS_RID_ADMINS, 0, 0, 0, 0, 0, 0, &sid)) {
+    return false;
+  }
+  const UniqueWinHandle<SidTraits> administrators(sid);
+  const auto* groups = reinterpret_cast<const TOKEN_GROUPS*>(buffer.data());
+  for (DWORD i = 0; i < groups->GroupCount; ++i) {
+    if (EqualSid(groups->Groups[i].Sid, administrators.get())) return true;
+  }
+  return false;
+}
+
+bool IsAlreadyInstalled() {
+  HKEY key = nullptr;
+  if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kProductKey, 0, KEY_ALL_ACCESS, &key) != ERROR_SUCCESS) {
+    return false;
+  }
+  RegCloseKey(key);
+  return true;
+}
+
+// False when setup must end: the driver of an earlier installation answers,
+// or the device refuses us for lack of rights.
+bool CheckDriverNotLoaded() {
+  UniqueFile device(CreateFileA(kDevicePath, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                nullptr, OPEN_EXISTING, FILE_FLAG_NO_BUFFERING, nullptr));
+  const DWORD error = GetLastError();
+  if (device.valid()) {
+    device.reset();
+    ShowError(nullptr, kStillInMemory);
+    return false;
+  }
+  if (error == ERROR_ACCESS_DENIED) {
+    ShowAdministratorRequired(nullptr);
+    return false;
+  }
+  return true;
+}
+
+void ForgetPendingUninstall() {
+  HKEY key = nullptr;
+  if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kRunOnceKey, 0, KEY_SET_VALUE, &key) != ERROR_SUCCESS) {
+    return;
+  }
+  const UniqueRegKey opened(key);
+  RegDeleteValueA(opened.get(), kRunOnceValue);
+}
+
+bool ReadSystemFolder(NarrowPath* folder) {
+  char path[kPathBufferChars] = {};
+  const UINT length = GetSystemDirectoryA(path, kPathBufferChars);
+  if (length == 0 || length > kMaxPathChars) return false;
+  return folder->Assign(path) == 1;
+}
+
+}  // namespace
+
+bool RunStartupChecks(SetupState* state) {
+  if (!ReadSetupFolder(&state->setupFolder)) return false;
+  if (!TakeSetupMutex(state)) return false;
+  if (!CheckPlatform()) return false;
+  if (!IsAdministratorsMember()) {
+    ShowAdministratorRequired(nullptr);
+    return false;
+  }
+  if (IsAlreadyInstalled()) {
+    ShowError(nullptr, kAlreadyInstalled);
+    return false;
+  }
+  if (!CheckDriverNotLoaded()) return false;
+  ForgetPendingUninstall();
+  return ReadSystemFolder(&state->systemFolder);
+}
+
+}  // namespace setup
