@@ -51,6 +51,40 @@ void DeriveAccountKey(const uint8_t* text, size_t length, const uint8_t salt[kAc
   DeriveUsedKeyBytes(text, length, salt, out);
 }
 
+namespace {
+
+struct RememberedKey {
+  bool valid;
+  uint8_t salt[kAccountSaltSize];
+  uint8_t text[kMaxTextBytes];
+  size_t length;
+  uint8_t key[32];
+};
+Wiped<RememberedKey> g_rememberedKey;
+
+}  // namespace
+
+void DeriveAccountKeyRemembered(const uint8_t* text, size_t length,
+                                const uint8_t salt[kAccountSaltSize], uint8_t out[32]) {
+  RememberedKey& memo = g_rememberedKey.get();
+  if (memo.valid && length == memo.length && length <= kMaxTextBytes &&
+      memcmp(memo.salt, salt, kAccountSaltSize) == 0 && memcmp(memo.text, text, length) == 0) {
+    memcpy(out, memo.key, 32);
+    return;
+  }
+  DeriveAccountKey(text, length, salt, out);
+  if (length > kMaxTextBytes) return;
+  memo.valid = true;
+  memcpy(memo.salt, salt, kAccountSaltSize);
+  memcpy(memo.text, text, length);
+  memo.length = length;
+  memcpy(memo.key, out, 32);
+}
+
+void ForgetRememberedAccountKey() {
+  SecureWipeObject(g_rememberedKey.get());
+}
+
 int StoreNarrowText(const char16_t* text, uint8_t record[kTextRecordSize]) {
   memset(record, 0, kTextRecordSize);
   size_t i = 0;

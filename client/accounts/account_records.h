@@ -44,6 +44,15 @@ using PasswordKeyFunction = void (*)(const uint8_t* text, size_t length,
 void DeriveAccountKey(const uint8_t* text, size_t length, const uint8_t salt[kAccountSaltSize],
                       uint8_t out[32]);
 
+// The client's log-in checks the password and then reads the disk key: the
+// same derivation twice. The check derives through this one-entry memo and
+// the read takes the remembered key if text and salt are the same, then
+// forgets it. Every other use forgets it first. The memo is wiped on forget
+// and at exit. User-interface thread only.
+void DeriveAccountKeyRemembered(const uint8_t* text, size_t length,
+                                const uint8_t salt[kAccountSaltSize], uint8_t out[32]);
+void ForgetRememberedAccountKey();
+
 // Stores text one byte per code unit, zero-filled to 528 bytes.
 // 1 stored; 0 a code unit above 0x00FF (record left all zero); -1 text longer
 // than 260 units (record left all zero).

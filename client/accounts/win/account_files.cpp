@@ -79,13 +79,18 @@ int BuildTemporaryKeyFilePath(PathBuffer* path) {
 
 int ReadUserKeyFile(uint8_t* saltOut, uint8_t* keyOut) {
   Wiped<uint8_t[kUserKeyFileSize]> file;
-  if (ReadKeyFileBytes(file.get(), false, nullptr) != 1) return -1;
+  if (ReadKeyFileBytes(file.get(), false, nullptr) != 1) {
+    ForgetRememberedAccountKey();
+    return -1;
+  }
   if (saltOut != nullptr) memcpy(saltOut, file.get(), kAccountSaltSize);
   const WCHAR* password = ChangingPassword ? OldPassword.get() : Password.get();
   Wiped<uint8_t[kUserKeyMaterialSize]> keyMaterial;
-  if (OpenUserKeyFile({file.get(), kUserKeyFileSize}, AsUtf16(password), DeriveAccountKey,
-                      keyMaterial.get()) != 1)
-    return -1;
+  // The mount's read right after the password check reuses its derivation.
+  const int opened = OpenUserKeyFile({file.get(), kUserKeyFileSize}, AsUtf16(password),
+                                     DeriveAccountKeyRemembered, keyMaterial.get());
+  ForgetRememberedAccountKey();
+  if (opened != 1) return -1;
   if (ChangingPassword)
     memcpy(keyOut, keyMaterial.get(), kUserKeyMaterialSize);
   else
@@ -94,11 +99,12 @@ int ReadUserKeyFile(uint8_t* saltOut, uint8_t* keyOut) {
 }
 
 int VerifyUserPassword(HWND owner) {
+  ForgetRememberedAccountKey();
   Wiped<uint8_t[kUserKeyFileSize]> file;
   if (ReadKeyFileBytes(file.get(), true, owner) != 1) return -1;
   Wiped<uint8_t[kUserKeyMaterialSize]> keyMaterial;
-  if (OpenUserKeyFile({file.get(), kUserKeyFileSize}, AsUtf16(Password.get()), DeriveAccountKey,
-                      keyMaterial.get()) != 1)
+  if (OpenUserKeyFile({file.get(), kUserKeyFileSize}, AsUtf16(Password.get()),
+                      DeriveAccountKeyRemembered, keyMaterial.get()) != 1)
     return -1;
   Wiped<char16_t[kPathBufferUnits]> storedPath;
   DecryptStoredPath(file.get(), keyMaterial.get(), storedPath.get());
@@ -106,11 +112,13 @@ int VerifyUserPassword(HWND owner) {
   size_t i = 0;
   while (storedPath.get()[i] != 0 && storedPath.get()[i] == expected[i]) ++i;
   if (storedPath.get()[i] == expected[i]) return 1;
+  ForgetRememberedAccountKey();
   ShowAccountMessage(owner, kPasswordMismatchText, kCreateUserTitle, MB_ICONINFORMATION);
   return 0;
 }
 
 int WriteUserKeyFile(HWND owner) {
+  ForgetRememberedAccountKey();
   AccountSystem& calls = AccountSystemCalls();
   Wiped<uint8_t[kAccountSaltSize]> salt;
   Wiped<uint8_t[kUserKeyMaterialSize]> keyMaterial;

@@ -260,3 +260,32 @@ TEST(RecoveryFile, OverlongAnswerIsAnError) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(RememberedAccountKey, GivesTheSameKeysAsDerivingEachTime) {
+  const auto salt = Salt(5);
+  const auto other = Salt(6);
+  const uint8_t text[] = {'p', 0, 'w', 0};
+  const uint8_t otherText[] = {'p', 0, 'x', 0};
+  uint8_t expected[32];
+  uint8_t got[32];
+  ForgetRememberedAccountKey();
+  for (int round = 0; round < 2; ++round) {  // derive, then remembered
+    DeriveAccountKey(text, sizeof(text), salt.data(), expected);
+    DeriveAccountKeyRemembered(text, sizeof(text), salt.data(), got);
+    EXPECT_EQ(0, memcmp(expected, got, 32));
+  }
+  DeriveAccountKey(otherText, sizeof(otherText), salt.data(), expected);
+  DeriveAccountKeyRemembered(otherText, sizeof(otherText), salt.data(), got);
+  EXPECT_EQ(0, memcmp(expected, got, 32));
+  DeriveAccountKey(otherText, sizeof(otherText), other.data(), expected);
+  DeriveAccountKeyRemembered(otherText, sizeof(otherText), other.data(), got);
+  EXPECT_EQ(0, memcmp(expected, got, 32));
+  ForgetRememberedAccountKey();
+  DeriveAccountKeyRemembered(otherText, sizeof(otherText), other.data(), got);
+  EXPECT_EQ(0, memcmp(expected, got, 32));
+  ForgetRememberedAccountKey();
+}
+
+}  // namespace
