@@ -1,0 +1,145 @@
+#include "image_copy.h"
+
+#include <errno.h>
+#include <fcntl.h>
+#include <string.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <vector>
+
+#include "transfer.h"
+
+namespace {
+
+constexpr uint32_t kChunkBytes = 1u << 20;
+// The granularity of holes: the page size of every file system we expect.
+constexpr uint32_t kBlockBytes = 4096;
+
+bool IsZero(const uint8_t* bytes, size_t length) {
+  if (length == 0) return true;
+  return bytes[0] == 0 && memcmp(bytes, bytes + 1, length - 1) == 0;
+}
+
+std::string ErrnoText(const char* what, int error) {
+  return std::string(what) + ": " + strerror(error);
+}
+
+int WriteAllAt(int fd, const uint8_t* bytes, size_t length, off_t offset) {
+  while (length > 0) {
+    const ssize_t put = pwrite(fd, bytes, length, offset);
+    if (put < 0 && errno == EINTR) continue;
+    if (put <= 0) return put < 0 ? errno : EIO;
+    bytes += put;
+    length -= static_cast<size_t>(put);
+    offset += put;
+  }
+  return 0;
+}
+
+int ReadAllAt(int fd, uint8_t* bytes, size_t length, off_t offset) {
+  while (length > 0) {
+    const ssize_t got = pread(fd, bytes, length, offset);
+    if (got < 0 && errno == EINTR) continue;
+    if (got < 0) return errno;
+    if (got == 0) return EIO;  // the image shrank under us
+    bytes += got;
+    length -= static_cast<size_t>(got);
+    offset += got;
+  }
+  return 0;
+}
+
+// Calls emit(begin, end, zero) for each maximal run of blocks in
+// [0, length) that are all zero or all not, block 0 never counted as zero
+// when keepFirst is set.
+template <typename Emit>
+int ForEachRun(const uint8_t* chunk, uint32_t length, bool keepFirst, Emit emit) {
+  uint32_t begin = 0;
+  bool runZero = false;
+  for (uint32_t at = 0; at < length; at += kBlockBytes) {
+    const uint32_t size = std::min(kBlockBytes, length - at);
+    const bool zero = !(keepFirst && at == 0) && IsZero(chunk + at, size);
+    if (at != begin && zero != runZero) {
+      if (const int error = emit(begin, at, runZero)) return error;
+      begin = at;
+    }
+    runZero = zero;
+  }
+  return length > begin ? emit(begin, length, runZero) : 0;
+}
+
+// Where the next stored data at or after offset starts, aligned down to a
+// chunk; size when there is none. Past the head only: holes there read as
+// zeros, which is their plain form too.
+int64_t NextDataChunk(int fd, int64_t offset, int64_t size) {
+  if (offset < static_cast<int64_t>(kChunkBytes)) return offset;
+  const off_t data = lseek(fd, offset, SEEK_DATA);
+  if (data < 0) return errno == ENXIO ? size : offset;  // no SEEK_DATA: read it all
+  return std::max<int64_t>(offset, data - data % kChunkBytes);
+}
+
+}  // namespace
+
+int ExportImage(const ContainerFile& container, const AesKeySchedule& schedule, int outFd,
+                std::string* reason) {
+  std::vector<uint8_t> chunk(kChunkBytes);
+  const int64_t size = container.size();
+  int64_t offset = 0;
+  while ((offset = NextDataChunk(container.fd(), offset, size)) < size) {
+    const uint32_t length = static_cast<uint32_t>(std::min<int64_t>(kChunkBytes, size - offset));
+    if (const int error = container.Read(schedule, offset, chunk.data(), length)) {
+      *reason = ErrnoText("cannot read the container", error);
+      return -1;
+    }
+    const int error = ForEachRun(chunk.data(), length, false, [&](uint32_t b, uint32_t e, bool z) {
+      return z ? 0 : WriteAllAt(outFd, chunk.data() + b, e - b, offset + b);
+    });
+    if (error != 0) {
+      *reason = ErrnoText("cannot write the image", error);
+      return -1;
+    }
+    offset += length;
+  }
+  if (ftruncate(outFd, size) != 0 || fsync(outFd) != 0) {
+    *reason = ErrnoText("cannot finish the image", errno);
+    return -1;
+  }
+  return 1;
+}
+
+int ImportImage(const ContainerFile& container, const AesKeySchedule& schedule, int inFd,
+                std::string* reason) {
+  std::vector<uint8_t> chunk(kChunkBytes);
+  bool canPunch = true;
+  const int64_t size = container.size();
+  for (int64_t offset = 0; offset < size;) {
+    const uint32_t length = static_cast<uint32_t>(std::min<int64_t>(kChunkBytes, size - offset));
+    if (const int error = ReadAllAt(inFd, chunk.data(), length, offset)) {
+      *reason = ErrnoText("cannot read the image", error);
+      return -1;
+    }
+    // The head's stored form of zeros is not zeros: block 0 is always written.
+    const int error =
+        ForEachRun(chunk.data(), length, offset == 0, [&](uint32_t b, uint32_t e, bool z) {
+          if (z && canPunch) {
+            if (fallocate(container.fd(), FALLOC_FL_PUNCH_HOLE | FALLOC_FL_KEEP_SIZE, offset + b,
+                          e - b) == 0)
+              return 0;
+            if (errno != EOPNOTSUPP && errno != ENOSYS) return errno;
+            canPunch = false;
+          }
+          return container.Write(schedule, offset + b, chunk.data() + b, e - b);
+        });
+    if (error != 0) {
+      *reason = ErrnoText("cannot write the container", error);
+      return -1;
+    }
+    offset += length;
+  }
+  if (const int error = container.Flush()) {
+    *reason = ErrnoText("cannot flush the container", error);
+    return -1;
+  }
+  return 1;
+}
