@@ -52,8 +52,10 @@ bool Parse(int argc, const char* const* argv, bool exporting, ImageArguments* ar
   return args->keyFile != nullptr && args->container != nullptr && args->image != nullptr;
 }
 
-// A password line from in, unlocked against the key file. 1, or the exit
-// status after printing why.
+// Helpers return kProceed, or else the exit status after printing the reason.
+constexpr int kProceed = -1;
+
+// A password line from in, unlocked against the key file.
 int Unlock(FILE* in, FILE* err, const char* keyFile, AesKeySchedule* schedule) {
   Wiped<char[kMaxPasswordBytes + 1]> line;
   size_t length = 0;
@@ -67,7 +69,7 @@ int Unlock(FILE* in, FILE* err, const char* keyFile, AesKeySchedule* schedule) {
   if (length > 0 && line.get()[length - 1] == '\r') --length;
   std::string reason;
   const int unlocked = UnlockDiskKey(keyFile, line.get(), length, schedule, &reason);
-  if (unlocked == 1) return 1;
+  if (unlocked == 1) return kProceed;
   return Fail(err, unlocked == 0 ? kToolRefused : kToolBadInput, reason);
 }
 
@@ -84,7 +86,7 @@ int Export(FILE* in, FILE* err, const ImageArguments& args) {
     return Fail(err, kToolBadInput, reason);
   Wiped<AesKeySchedule> schedule;
   const int unlocked = Unlock(in, err, args.keyFile, &schedule.get());
-  if (unlocked != 1) return unlocked;
+  if (unlocked != kProceed) return unlocked;
 
   std::string temporary = std::string(args.image) + ".partial-XXXXXX";
   const int out = mkostemp(&temporary[0], O_CLOEXEC);  // mode 0600: the disk is private
@@ -144,7 +146,7 @@ int Import(FILE* in, FILE* err, const ImageArguments& args) {
   } else {
     Wiped<AesKeySchedule> schedule;
     const int unlocked = Unlock(in, err, args.keyFile, &schedule.get());
-    if (unlocked != 1)
+    if (unlocked != kProceed)
       status = unlocked;
     else if (ImportImage(container, schedule.get(), image, &reason) != 1)
       status = Fail(err, kToolBadInput, reason + "; the container is partly rewritten");
