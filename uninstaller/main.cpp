@@ -6,18 +6,10 @@
 #include "resource_ids.h"
 #include "startup_checks.h"
 #include "uninstall_sequence.h"
+#include "win/platform_checks.h"
 
 namespace uninstaller {
 namespace {
-
-bool CentreOnDesktop(HWND dialog) {
-  RECT desktop;
-  RECT own;
-  if (!GetWindowRect(GetDesktopWindow(), &desktop) || !GetWindowRect(dialog, &own)) return false;
-  const int x = desktop.left + ((desktop.right - desktop.left) - (own.right - own.left)) / 2;
-  const int y = desktop.top + ((desktop.bottom - desktop.top) - (own.bottom - own.top)) / 2;
-  return SetWindowPos(dialog, nullptr, x, y, 0, 0, SWP_NOSIZE | SWP_NOZORDER) != FALSE;
-}
 
 void RunSequenceFromDialog(HWND dialog, const StartupState& state) {
   EnableWindow(GetDlgItem(dialog, IDOK), FALSE);
@@ -33,7 +25,7 @@ INT_PTR CALLBACK UninstallDialogProc(HWND dialog, UINT message, WPARAM wParam, L
   switch (message) {
     case WM_INITDIALOG:
       SetWindowLongPtrW(dialog, DWLP_USER, lParam);
-      if (!CentreOnDesktop(dialog)) {
+      if (!CentreWindowOnDesktop(dialog)) {
         MessageBoxW(dialog, kGeneralError, kCaption, MB_SYSTEMMODAL | MB_ICONERROR);
         EndDialog(dialog, 0);
       }

@@ -3,11 +3,10 @@
 #include <windows.h>
 #include <winioctl.h>
 
-#include <vector>
-
 #include "cryptdsk_protocol.h"
 #include "messages.h"
 #include "program_folder.h"
+#include "win/platform_checks.h"
 
 namespace uninstaller {
 
@@ -67,42 +66,6 @@ bool CheckPlatform() {
     return false;
   }
   return true;
-}
-
-bool OpenQueryToken(UniqueHandle* token) {
-  HANDLE handle = nullptr;
-  if (OpenThreadToken(GetCurrentThread(), TOKEN_QUERY, TRUE, &handle)) {
-    token->reset(handle);
-    return true;
-  }
-  if (GetLastError() != ERROR_NO_TOKEN) return false;
-  if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &handle)) return false;
-  token->reset(handle);
-  return true;
-}
-
-bool IsAdministratorsMember() {
-  UniqueHandle token;
-  if (!OpenQueryToken(&token)) return false;
-  DWORD size = 0;
-  GetTokenInformation(token.get(), TokenGroups, nullptr, 0, &size);
-  if (size == 0) return false;
-  std::vector<BYTE> buffer(size);
-  if (!GetTokenInformation(token.get(), TokenGroups, buffer.data(), size, &size)) return false;
-
-  SID_IDENTIFIER_AUTHORITY ntAuthority = SECURITY_NT_AUTHORITY;
-  PSID administrators = nullptr;
-  if (!AllocateAndInitializeSid(&ntAuthority, 2, SECURITY_BUILTIN_DOMAIN_RID,
-                                DOMAIN_ALIAS_RID_ADMINS, 0, 0, 0, 0, 0, 0, &administrators)) {
-    return false;
-  }
-  const auto* groups = reinterpret_cast<const TOKEN_GROUPS*>(buffer.data());
-  bool member = false;
-  for (DWORD i = 0; i < groups->GroupCount && !member; ++i) {
-    member = EqualSid(groups->Groups[i].Sid, administrators) != FALSE;
-  }
-  FreeSid(administrators);
-  return member;
 }
 
 enum class DriverState { kIdle, kAttached, kAccessDenied };
