@@ -1,0 +1,15 @@
+// The validation steps of the account flows. Each returns 1 (done), 0 (stay:
+// a refusal already shown) or -1 (error: the caller shows the general error).
+#pragma once
+
+#include <windows.h>
+
+int ValidateNewUser(HWND dialog);
+int SaveRecoveryAnswers(HWND dialog);
+int CreateUserStorage(HWND dialog);
+int ChangeUserPassword(HWND dialog);
+int RecoverPassword(HWND dialog);
+int ValidateLogIn(HWND dialog);
+
+// Detaches the container on `driveLetter`; 1 detached, 0 not.
+int LockCryptDsk(int driveLetter, HWND owner, int quiet);

@@ -1,0 +1,76 @@
+// Log In (814): name and password, and the four tool buttons.
+#include "account_state.h"
+#include "client_dialogs.h"
+#include "client_messages.h"
+#include "client_texts.h"
+#include "dialog_base.h"
+#include "dialog_common.h"
+#include "flow_steps.h"
+#include "message_box.h"
+#include "resource_ids.h"
+#include "tray_icon.h"
+
+namespace {
+
+constexpr int kButtons[] = {
+    IDOK, IDCANCEL, IDC_LOGIN_FORGOT, IDC_LOGIN_CHANGE, IDC_LOGIN_NEW_USER, IDC_LOGIN_HELP};
+
+class LogInDialog : public DialogBase {
+ protected:
+  void OnInit() override {
+    DialogBase::OnInit();
+    EnableControls(kButtons, CountOf(kButtons), true);
+  }
+
+  void OnCommand(int id) override {
+    switch (id) {
+      case IDOK:
+        LogIn();
+        break;
+      case IDCANCEL:
+        EndAndPost(1, UM_EXIT);
+        break;
+      case IDC_LOGIN_FORGOT:
+        EndAndPost(1, UM_SHOW_RECOVER_PASSWORD);
+        break;
+      case IDC_LOGIN_CHANGE:
+        EndAndPost(1, UM_SHOW_CHANGE_PASSWORD);
+        break;
+      case IDC_LOGIN_NEW_USER:
+        EndAndPost(1, UM_SHOW_NEW_USER_INTRO);
+        break;
+      case IDC_LOGIN_HELP:
+        if (OpenManual() == -1) ShowErrorBox(window(), CT_W(CT_MSG_MANUAL_ERROR));
+        break;
+      default:
+        break;
+    }
+  }
+
+ private:
+  void LogIn() {
+    EnableControls(kButtons, CountOf(kButtons), false);
+    WaitCursor wait;
+    AccountState& accounts = Accounts();
+    WipeText(accounts.Password);
+    WipeText(accounts.UserName);
+    WipeText(accounts.UserKeyFilePath);
+    WipeText(accounts.RecoveryFilePath);
+    WipeText(accounts.StorageFilePath);
+    const int result = ValidateLogIn(window());
+    if (result == 1) {
+      EndAndPost(1, UM_LOGGED_IN);
+    } else if (result == 0) {
+      EnableControls(kButtons, CountOf(kButtons), true);
+    } else {
+      ShowGeneralError(window());
+    }
+  }
+};
+
+}  // namespace
+
+INT_PTR ShowLogInDialog() {
+  LogInDialog dialog;
+  return dialog.Run(IDD_LOG_IN);
+}

@@ -1,0 +1,65 @@
+// Privacy Alert (801): offers to lock a container that an earlier run left
+// attached. Shown by the start-up before the main window exists.
+#include "client_dialogs.h"
+#include "client_messages.h"
+#include "client_texts.h"
+#include "dialog_base.h"
+#include "dialog_common.h"
+#include "flow_steps.h"
+#include "message_box.h"
+#include "resource_ids.h"
+#include "shell_rules.h"
+#include "shell_state.h"
+
+namespace {
+
+constexpr int kButtons[] = {IDOK, IDCANCEL};
+constexpr size_t kLetterMessageUnits = 780;
+
+class PrivacyAlertDialog : public DialogBase {
+ protected:
+  void OnInit() override {
+    if (CentreDialog(window()) != 1) {
+      ShowGeneralError(window());
+      return;
+    }
+    EnableControls(kButtons, CountOf(kButtons), true);
+  }
+
+  void OnCommand(int id) override {
+    ShellState& shell = ClientShell();
+    if (id == IDCANCEL) {
+      shell.StaleLockCancelled = true;
+      EndAndPost(1, UM_EXIT);
+    }
+    if (id == IDOK) Lock();
+  }
+
+ private:
+  void Lock() {
+    ShellState& shell = ClientShell();
+    EnableControls(kButtons, CountOf(kButtons), false);
+    {
+      WaitCursor wait;
+      if (LockCryptDsk(shell.StaleDriveLetter, window(), 1) == 1) {
+        shell.StaleLockDone = true;
+        shell.StaleDriveLetter = 0;
+        EndDialog(window(), 0);
+        return;
+      }
+    }
+    char16_t message[kLetterMessageUnits];
+    BuildLetterMessage(static_cast<char16_t>(shell.StaleDriveLetter), CT_U(CT_MSG_PRIVACY_REASONS),
+                       message, kLetterMessageUnits);
+    ShowInfoBox(nullptr, CT_W(CT_TITLE_PRIVACY_ALERT_BOX), AsWide(message));
+    WaitCursor wait;
+    EnableControls(kButtons, CountOf(kButtons), true);
+  }
+};
+
+}  // namespace
+
+INT_PTR ShowPrivacyAlertDialog() {
+  PrivacyAlertDialog dialog;
+  return dialog.Run(IDD_PRIVACY_ALERT);
+}

@@ -1,0 +1,84 @@
+// Create Password Recovery File (806): three answers; reached while a user
+// is created and after a password change.
+#include "account_state.h"
+#include "client_dialogs.h"
+#include "client_messages.h"
+#include "dialog_base.h"
+#include "dialog_common.h"
+#include "flow_steps.h"
+#include "resource_ids.h"
+#include "secure_wipe.h"
+
+namespace {
+
+constexpr int kButtons[] = {IDOK, IDCANCEL};
+
+class RecoverySetupDialog : public DialogBase {
+ protected:
+  void OnInit() override {
+    DialogBase::OnInit();
+    LimitText(IDC_ANSWER_MAIDEN, 260);
+    LimitText(IDC_ANSWER_HOBBY, 260);
+    LimitText(IDC_ANSWER_FOOD, 260);
+    EnableControls(kButtons, CountOf(kButtons), true);
+  }
+
+  void OnCommand(int id) override {
+    if (id == IDCANCEL) Cancel();
+    if (id == IDOK) Save();
+  }
+
+ private:
+  void Cancel() {
+    AccountState& accounts = Accounts();
+    EndDialog(window(), 1);
+    if (accounts.ChangingPassword) {
+      accounts.ChangingPassword = false;
+      PostToMainWindow(UM_SHOW_LOG_IN);
+    } else {
+      PostToMainWindow(UM_EXIT);
+    }
+  }
+
+  void Save() {
+    EnableControls(kButtons, CountOf(kButtons), false);
+    WaitCursor wait;
+    AccountState& accounts = Accounts();
+    const int result = SaveRecoveryAnswers(window());
+    if (result == 1) {
+      EndDialog(window(), 1);
+      if (accounts.ChangingPassword) {
+        WipeText(accounts.Password);
+        accounts.ChangingPassword = false;
+        PostToMainWindow(UM_SHOW_LOG_IN);
+      } else {
+        PostToMainWindow(UM_SHOW_STORAGE_SETUP);
+      }
+    } else if (result == 0) {
+      Refused();
+    } else if (accounts.MustCloseProgram) {
+      EndAndPost(1, UM_EXIT);
+    } else {
+      ShowGeneralError(window());
+    }
+  }
+
+  void Refused() {
+    AccountState& accounts = Accounts();
+    if (!accounts.MustCloseProgram) {
+      EnableControls(kButtons, CountOf(kButtons), true);
+    } else if (!accounts.ChangingPassword) {
+      EndAndPost(1, UM_EXIT);
+    } else {
+      accounts.ChangingPassword = false;
+      EndAndPost(1, UM_SHOW_LOG_IN);
+    }
+  }
+};
+
+}  // namespace
+
+INT_PTR ShowRecoverySetupDialog() {
+  RecoverySetupDialog dialog;
+  return dialog.Run(IDD_RECOVERY_SETUP);
+}

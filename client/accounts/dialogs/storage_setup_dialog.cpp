@@ -1,0 +1,165 @@
+// Setup Your Cryptelle (808): storage name, size and folder of a new user.
+#include <shlobj.h>
+#include <stdio.h>
+#include <stdlib.h>
+
+#include "account_state.h"
+#include "client_dialogs.h"
+#include "client_messages.h"
+#include "client_texts.h"
+#include "dialog_base.h"
+#include "dialog_common.h"
+#include "flow_steps.h"
+#include "message_box.h"
+#include "path_rules.h"
+#include "resource_ids.h"
+#include "shell_rules.h"
+#include "shell_state.h"
+
+namespace {
+
+constexpr int kInputs[] = {
+    IDC_STORAGE_NAME, IDC_STORAGE_SIZE,  IDC_STORAGE_FOLDER, IDC_STORAGE_FREE, IDOK,
+    IDCANCEL,         IDC_STORAGE_BROWSE};
+constexpr int kBrowseButtons[] = {IDOK, IDCANCEL, IDC_STORAGE_BROWSE};
+
+void DeleteIfNamed(const wchar_t* path) {
+  if (path[0] != 0) DeleteFileW(path);
+}
+
+// Writes the free-space figure for the folder in 403 and a size in MB.
+int WriteFreeSpace(HWND dialog, unsigned long long sizeMb) {
+  wchar_t folder[kPathBufferUnits];
+  ReadControlText(dialog, IDC_STORAGE_FOLDER, folder, ARRAYSIZE(folder));
+  ULARGE_INTEGER available;
+  if (!GetDiskFreeSpaceExW(folder, &available, nullptr, nullptr)) return -1;
+  wchar_t figure[24];
+  swprintf(figure, ARRAYSIZE(figure), L"%llu", FreeSpaceFigureMb(available.QuadPart, sizeMb));
+  return SetDlgItemTextW(dialog, IDC_STORAGE_FREE, figure) ? 1 : -1;
+}
+
+int ShowFreeSpace(HWND dialog) {
+  wchar_t size[5];
+  if (ReadControlText(dialog, IDC_STORAGE_SIZE, size, ARRAYSIZE(size)) == 0) return -1;
+  const unsigned long long sizeMb = wcstoul(size, nullptr, 10);
+  if (sizeMb == 0) return -1;
+  return WriteFreeSpace(dialog, sizeMb);
+}
+
+// 1 path written into 403, 0 the user cancelled, -1 error.
+int BrowseStorageLocation(HWND dialog) {
+  if (FAILED(CoInitialize(nullptr))) return -1;
+  BROWSEINFOW browse = {};
+  browse.hwndOwner = dialog;
+  browse.lpszTitle = CT_W(CT_BROWSE_TITLE);
+  browse.ulFlags = BIF_RETURNONLYFSDIRS;
+  PIDLIST_ABSOLUTE list = SHBrowseForFolderW(&browse);
+  int result = 0;
+  wchar_t path[MAX_PATH] = {};
+  if (list != nullptr) {
+    result = SHGetPathFromIDListW(list, path) ? 1 : -1;
+    CoTaskMemFree(list);
+  }
+  CoUninitialize();
+  if (result == 1 && !SetDlgItemTextW(dialog, IDC_STORAGE_FOLDER, path)) result = -1;
+  return result;
+}
+
+class StorageSetupDialog : public DialogBase {
+ protected:
+  void OnInit() override {
+    if (CentreDialog(window()) != 1) {
+      DeleteIfNamed(Accounts().RecoveryFilePath);
+      ShowGeneralError(window());
+      return;
+    }
+    if (Fill() != 1) {
+      DeleteIfNamed(Accounts().RecoveryFilePath);
+      ShowGeneralError(window());
+    }
+  }
+
+  void OnCommand(int id) override {
+    if (id == IDC_STORAGE_BROWSE) Browse();
+    if (id == IDCANCEL) Cancel();
+    if (id == IDOK) Create();
+  }
+
+ private:
+  int Fill() {
+    PathBuffer name;
+    if (name.Assign(kStorageFilePrefix) != 1 || name.Append(AsUtf16(Accounts().UserName)) != 1) {
+      return -1;
+    }
+    PathBuffer folder;
+    if (BuildProgramFilePath(AsUtf16(ClientShell().InstallFolder), kStorageFolderName, &folder) !=
+        1) {
+      return -1;
+    }
+    LimitText(IDC_STORAGE_NAME, 260);
+    LimitText(IDC_STORAGE_SIZE, 4);
+    if (!SetDlgItemTextW(window(), IDC_STORAGE_NAME, AsWide(name.c_str())) ||
+        !SetDlgItemTextW(window(), IDC_STORAGE_SIZE, L"999") ||
+        !SetDlgItemTextW(window(), IDC_STORAGE_FOLDER, AsWide(folder.c_str()))) {
+      return -1;
+    }
+    return WriteFreeSpace(window(), 999);
+  }
+
+  void Browse() {
+    EnableControls(kBrowseButtons, CountOf(kBrowseButtons), false);
+    AccountState& accounts = Accounts();
+    const int browsed = BrowseStorageLocation(window());
+    if (browsed == -1) {
+      DeleteIfNamed(accounts.RecoveryFilePath);
+      DeleteIfNamed(accounts.UserKeyFilePath);
+      ShowInfoBox(window(), CT_W(CT_TITLE_CREATE_FOR_USER), CT_W(CT_MSG_USER_NOT_CREATED));
+      ShowGeneralError(window());
+      return;
+    }
+    if (ShowFreeSpace(window()) == -1) {
+      DeleteIfNamed(accounts.RecoveryFilePath);
+      DeleteIfNamed(accounts.UserKeyFilePath);
+      ShowGeneralError(window());
+      return;
+    }
+    EnableControls(kBrowseButtons, CountOf(kBrowseButtons), true);
+  }
+
+  void Cancel() {
+    ClientShell().CurrentDriveLetter = 0;
+    DeleteIfNamed(Accounts().RecoveryFilePath);
+    DeleteIfNamed(Accounts().UserKeyFilePath);
+    EndAndPost(1, UM_EXIT);
+  }
+
+  void Create() {
+    EnableControls(kInputs, CountOf(kInputs), false);
+    AccountState& accounts = Accounts();
+    WipeText(accounts.StorageFilePath);
+    ClientShell().CurrentDriveLetter = 0;
+    WaitCursor wait;
+    const int result = CreateUserStorage(window());
+    if (result == 1) {
+      EndAndPost(1, UM_LOGGED_IN);
+    } else if (result == 0) {
+      EnableControls(kInputs, CountOf(kInputs), true);
+    } else {
+      // TODO(flows): the clean-up of a failed creation (files, registry value).
+      ClientShell().CurrentDriveLetter = 0;
+      ShowInfoBox(window(), CT_W(CT_TITLE_CREATE_FOR_USER), CT_W(CT_MSG_USER_NOT_CREATED));
+      if (accounts.MustCloseProgram) {
+        EndAndPost(1, UM_EXIT);
+      } else {
+        ShowGeneralError(window());
+      }
+    }
+  }
+};
+
+}  // namespace
+
+INT_PTR ShowStorageSetupDialog() {
+  StorageSetupDialog dialog;
+  return dialog.Run(IDD_STORAGE_SETUP);
+}

@@ -1,0 +1,233 @@
+// Every fixed text of Cryptelle.exe, once. Plain #defines of narrow literals so
+// that the resource script includes this header too; C++ code widens them
+// with CT_W (wchar_t) or CT_U (char16_t). The GUI tests compare against these.
+#pragma once
+
+#define CT_W2(x) L##x
+#define CT_W(x) CT_W2(x)
+#define CT_U2(x) u##x
+#define CT_U(x) CT_U2(x)
+
+#define CT_PRODUCT "Cryptelle"
+#define CT_VERSION_TEXT "1.0.1.0"
+#define CT_WEB_SITE "https://cryptelle.example.org"
+#define CT_SUPPORT_MAIL "support@cryptelle.example.org"
+#define CT_CLOSING "Thank You for using the Cryptelle program."
+
+// Window class and cross-program request.
+#define CT_WINDOW_CLASS "CryptelleWindowClass"
+#define CT_OPEN_AND_EXPLORER "OpenAndExplorer"
+
+// Dialog titles.
+#define CT_TITLE_PRIVACY_ALERT_DIALOG "Cryptelle: Privacy Alert"
+#define CT_TITLE_WELCOME "Cryptelle - Welcome"
+#define CT_TITLE_NEW_USER_INTRO "Cryptelle - Create New User"
+#define CT_TITLE_CREATE_USER "Cryptelle - Create User"
+#define CT_TITLE_RECOVERY_SETUP "Cryptelle - Create Password Recovery File"
+#define CT_TITLE_RECOVER_PASSWORD "Cryptelle - Recover Your Password"
+#define CT_TITLE_STORAGE_SETUP "Cryptelle - Setup Your Cryptelle"
+#define CT_TITLE_CHANGE_PASSWORD "Cryptelle - Change Password"
+#define CT_TITLE_LOG_IN "Cryptelle - Log In"
+#define CT_TITLE_ABOUT "About Cryptelle Home Edition"
+
+// Message box titles.
+#define CT_TITLE_RUN_AS_ADMIN "Cryptelle - Run as administrator required"
+#define CT_TITLE_PRIVACY_ALERT_BOX "Cryptelle - Privacy Alert"
+#define CT_TITLE_RECOVERY_OPTION "Cryptelle - Password Recovery file option"
+#define CT_TITLE_CREATE_FOR_USER "Cryptelle - Create Cryptelle for User"
+#define CT_TITLE_CHANGE_YOUR_PASSWORD "Cryptelle - Change Your Password"
+
+// Button captions.
+#define CT_BUTTON_NEXT "&Next >"
+#define CT_BUTTON_NEXT_TIGHT "&Next>"
+#define CT_BUTTON_CANCEL "&Cancel"
+#define CT_BUTTON_OK "&OK"
+#define CT_BUTTON_YES "&Yes"
+#define CT_BUTTON_NO "&No"
+#define CT_BUTTON_WHAT "?"
+#define CT_BUTTON_BROWSE "&Browse"
+#define CT_BUTTON_FORGOT "&Forgot Password"
+#define CT_BUTTON_CHANGE "&Change Password"
+#define CT_BUTTON_NEW_USER "Create &New User"
+#define CT_BUTTON_HELP "&Help"
+
+// Tray menu.
+#define CT_MENU_TASKBAR "TaskBar"
+#define CT_MENU_HELP "&Help"
+#define CT_MENU_MANUAL "&Manual"
+#define CT_MENU_WEB_SITE "&Web-site"
+#define CT_MENU_ABOUT "&About Cryptelle"
+#define CT_MENU_EXPLORER "Cryptelle &Explorer"
+#define CT_MENU_LOCK_EXIT "&Lock && Exit"
+
+// Tray icon.
+#define CT_BALLOON_LAUNCHED_TITLE "Cryptelle is Launched"
+#define CT_BALLOON_LAUNCHED "Taskbar Menu activates when\na Cryptelle is opened."
+#define CT_BALLOON_LOCKED_TITLE "Cryptelle is Locked"
+#define CT_BALLOON_LOCKED                                                             \
+  "Re-Open using:\nDesktop Cryptelle Icon\nAll Programs -> Cryptelle\nStart Menu -> " \
+  "Cryptelle\nType Cryptelle in Start -> Run\nDouble-Click Cryptelle storage file"
+#define CT_BALLOON_OPEN_TITLE "Cryptelle is Open"
+#define CT_BALLOON_OPEN_HEAD                                                                   \
+  "Right-Click for:\nHelp\nCryptelle Explorer\nLock & Exit\n\nShortcut for Cryptelle Storage " \
+  "at:\n"
+#define CT_BALLOON_OPEN_TAIL "\n\nLock & Exit when leaving your computer."
+#define CT_TOOLTIP_OPEN "Cryptelle ( :) - Open\n\nRight-Click for options."
+#define CT_TOOLTIP_LOCKED "Cryptelle is Locked"
+
+// Files.
+#define CT_SHORTCUT_FILE "Cryptelle Storage.lnk"
+#define CT_OPEN_ICON_FILE "CryptelleOpen.ico"
+#define CT_MANUAL_FILE "CryptelleManual.pdf"
+#define CT_KEY_FOLDER_PATTERN "*.*"
+
+// Registry.
+#define CT_REG_STATUS_KEY "SOFTWARE\\Cryptelle\\CryptDskStatus"
+#define CT_REG_OPEN_VALUE "CryptDskIsOpen"
+#define CT_REG_USERS_KEY "SOFTWARE\\Cryptelle\\DefCryptDsks"
+
+// Messages.
+#define CT_MSG_GENERAL_ERROR                                                                   \
+  "The Cryptelle program experienced error. Some reasons:\n\n1. If you're creating a new "     \
+  "user:\nA. The software uses many of your system's services and rarely is unable to create " \
+  "a new user. Try creating a new user again. This would be automated in the next "            \
+  "update.\n\nB. Also, Enter/Select a shorter Username/Cryptelle Path. The default values "    \
+  "should generally work. Some program filename's length could've exceeded limit which is "    \
+  "rare if you select the defaults.\n\n2. If you're logging in:\nThe program uses many of "    \
+  "your system's services and rarely is unable to log in. Try logging in again perhaps after " \
+  "restarting your computer if you repeatedly get this message. This would be automated in "   \
+  "the next update.\n\n3. Your security permissions on the computer and for the program "      \
+  "folder:\nRight-click the program's icon and click the \"Run as administrator\" option. "    \
+  "Then your Desktop or TaskBar (it would blink) would display the User Access Control (UAC) " \
+  "dialog in which you need to click the Allow option.\n\n4. Your machine could be low on "    \
+  "available memory due to other programs running:\nIf you're computer is running very "       \
+  "slow, the Cryptelle program might not be able to run. Then you should restart your "        \
+  "computer and run this program again.\n\nThe Cryptelle program will close now.\nThank You "  \
+  "for using the Cryptelle program."
+
+#define CT_MSG_RUN_AS_ADMIN                                                                    \
+  "Important: Kindly read completey before using this software.\n\nThe Cryptelle program "     \
+  "requires admin level permissions to create files etc. Your Windows OS by default does not " \
+  "provide such permissions to user programs. Some options for not getting this dialog when "  \
+  "running the Cryptelle program are:\n\nBasic Users:\nRight-click the program's icon and "    \
+  "click the \"Run as administrator\" option. Then your Desktop or TaskBar (it would blink) "  \
+  "would display the User Access Control (UAC) dialog in which you need to click the Allow "   \
+  "option.\n\nYou need to \"Run as administrator\" everytime because UAC is enabled on your "  \
+  "computer.\n\nAdvanced Users:\nLogin with a user having sufficient admin level "             \
+  "permissions.\n\nThe program will close now.\nThank You for using the Cryptelle program."
+
+#define CT_MSG_INITIALISATION                                                             \
+  "Cryptelle program experienced error during initialization.\nYou must restart your "    \
+  "computer to resolve this problem.\n\nThank You for using the Cryptelle program.\nThe " \
+  "Cryptelle program will exit now."
+
+#define CT_MSG_ALREADY_RUNNING                                                               \
+  "The Cryptelle program might already be running or the Cryptelle uninstaller might be "    \
+  "running.\n\nIf your program is running:\n\nEither, a program screen should be on your "   \
+  "Desktop.\n\nOr, the program icon should be on the Taskbar which you can right-click for " \
+  "options.\n\nThank You for using the Cryptelle program."
+
+#define CT_MSG_OLD_WINDOWS                                                                     \
+  "The Cryptelle program requires Windows XP, or later.\n\nThank You for using the Cryptelle " \
+  "program."
+
+#define CT_MSG_REGISTRY_CHANGED                                                               \
+  "A registry entry for Cryptelle was found changed outside the program.\n\nCheck that the "  \
+  "Cryptelle program may already be open.\n\nYou must restart your computer to resolve this " \
+  "problem.\n\nThank You for using the Cryptelle program.\nThe Cryptelle program will exit "  \
+  "now."
+
+#define CT_MSG_IMPROPER_SHUTDOWN                                                       \
+  "The Cryptelle program has detected improper shutdown.\nLock your Cryptelle before " \
+  "shutting down your computer.\nThe program will now continue normally."
+
+#define CT_MSG_TRAY_ADD_FAILED                                                                \
+  "The Cryptelle program icon could not be added to\nthe TaskBar which either doesn't exist " \
+  "or is unresponsive.\n\nIf you just started your computer, you can wait for some time "     \
+  "before running this program again.\n\nElse, you must restart your computer to resolve "    \
+  "this problem.\n\nThank You for using the Cryptelle program.\nThe Cryptelle program will "  \
+  "exit now."
+
+#define CT_MSG_TRAY_MENU_FAILED                                                               \
+  "The Cryptelle program menu could not be added to\nthe TaskBar which either doesn't exist " \
+  "or is unresponsive.\n\nIf you just started your computer, you can wait for some time "     \
+  "before running this program again.\n\nElse, you must restart your computer to resolve "    \
+  "this problem.\n\nThank You for using the Cryptelle program.\nThe Cryptelle program will "  \
+  "exit now."
+
+#define CT_MSG_TRAY_REMOVE_NOT_FOUND                                                        \
+  "The Cryptelle program icon could not be removed from\nthe TaskBar which either doesn't " \
+  "exist or is unresponsive.\nYou must restart your computer to resolve this problem.\n\n"  \
+  "Thank You for using the Cryptelle program.\nThe Cryptelle program will exit now."
+
+#define CT_MSG_TRAY_REMOVE_FAILED                                                             \
+  "The Cryptelle program icon could not be removed from the\nTaskBar. You must restart your " \
+  "computer to resolve this problem.\n\nThank You for using the Cryptelle program.\nThe "     \
+  "Cryptelle program will exit now."
+
+#define CT_MSG_MANUAL_ERROR                                                                 \
+  "Cryptelle program experienced error while automatically opening the Cryptelle "          \
+  "Manual.\n\nYou should lock your Cryptelle and run it again.\n\nThank You for using the " \
+  "Cryptelle program."
+
+#define CT_MSG_MANUAL_MISSING_HEAD "The Cryptelle Manual is not accessible.\n\nDownload from:\n"
+#define CT_MSG_MANUAL_MISSING_TAIL "\n\nThank You for using the Cryptelle program."
+
+#define CT_MSG_WEB_SITE_FAILED                                                                    \
+  "The Cryptelle web-site could not be opened automatically.\n\nYou can reach it at " CT_WEB_SITE \
+  ".\n\nThank You for using the Cryptelle program."
+
+#define CT_MSG_EXPLORER_THRICE                                                                \
+  "Your Cryptelle could not be automatically opened in Windows Explorer using the Cryptelle " \
+  "Shell Helper program because it has opened it thrice already since you started the "       \
+  "Cryptelle program.\n\nYou should be able to open it by double- or right- clicking the "    \
+  "Cryptelle TaskBar icon."
+
+#define CT_MSG_EXPLORER_FAILED                                                              \
+  "Your Cryptelle could not be opened automatically in Windows Explorer.\n\nYou should be " \
+  "able to access it by double- or right- clicking the Cryptelle TaskBar icon."
+
+#define CT_MSG_RECOVERY_OPTION                                                                 \
+  "Cryptelle users can recover their forgotten password using the Password Recovery File "     \
+  "option.\n\nWhile creating the password, the user answers a few questions.\n\nWhile "        \
+  "recovering the password, the user needs to provide the same answers.\n\nIf you select the " \
+  "Password Recovery File option, then the Cryptelle program stores the password on the disk " \
+  "in an encrypted form."
+
+#define CT_MSG_LETTER_HEAD "\nYour Cryptelle is opened as "
+#define CT_MSG_LETTER_TEXT "(  : )"
+#define CT_MSG_PRIVACY_REASONS                                                                 \
+  " drive.\nIt could not be locked by the program.\n\nPossible reasons can be:\n1. Open "      \
+  "file(s) within your Cryptelle\n2. Open folder(s) within your Cryptelle\n3. Your Cryptelle " \
+  "open in Windows Explorer or Console\n4. Your Cryptelle data being accessed by another "     \
+  "program.\n\n5. It could be that your Cryptelle didn't open or lock properly because the "   \
+  "program was closed like from Task Manager or you logged or turned off your computer while " \
+  "the program was opening or locking. If so, the drive letter in this message is from the "   \
+  "previous instance of your program and that you would need to restart your computer to run " \
+  "the program again."
+
+// Shown by the flows that arrive with the account and mount work; until then
+// the step refuses and its dialog stays open.
+#define CT_MSG_NOT_YET_AVAILABLE \
+  "This step is not available in this build of Cryptelle.\n\nPress Cancel to leave this screen."
+
+#define CT_MSG_LOCK_EXIT_REASONS                                                               \
+  " drive.\nIt could not be locked by the program.\n\nPossible reasons can be:\n1. Open "      \
+  "file(s) within your Cryptelle\n2. Open folder(s) within your Cryptelle\n3. Your Cryptelle " \
+  "open in Windows Explorer or Console\n4. Your Cryptelle data being accessed by another "     \
+  "program\n\n5. It could be that your Cryptelle didn't open or lock properly because the "    \
+  "program was closed like from Task Manager or you logged or turned off your computer while " \
+  "the program was opening or locking. If so, the drive letter in this message is from the "   \
+  "previous instance of your program and that you would need to restart your computer to run " \
+  "the program again."
+
+#define CT_MSG_ANSWERS_INCORRECT                                                               \
+  "The Password Recovery has failed because your provided answers are incorrect. The answers " \
+  "are case sensitive.\n\nIf you've forgotten the answers, you wouldn't be able to recover "   \
+  "your password. If you've forgotten your password, this user might not be able to "          \
+  "login.\n\nYour data in your Cryptelle can still be directly read from your hard disk for "  \
+  "which you might need professional assistance."
+
+#define CT_MSG_USER_NOT_CREATED "The user could not be created due to error."
+#define CT_BROWSE_TITLE "Select Cryptelle Location For Your Data"
+#define CT_PASSWORD_MASK "*****"

@@ -1,0 +1,13 @@
+// The hidden message-only main window: tray clicks and menu, the dialog
+// chain's private messages, and "OpenAndExplorer" from the shell helper.
+#pragma once
+
+#include <windows.h>
+
+LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+
+// A tray menu command: 1 success, 0 failure, -1 error.
+int MenuCommand(int id);
+
+// Detaches the open container for the tray menu; 1 locked, 0 not.
+int LockAndExit();

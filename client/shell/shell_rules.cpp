@@ -1,0 +1,106 @@
+#include "shell_rules.h"
+
+#include <string.h>
+
+#include "client_texts.h"
+
+int BuildInstanceMutexName(const char16_t* installFolder, PathBuffer* out) {
+  if (out->Assign(installFolder) != 1) return -1;
+  for (char16_t* unit = out->data(); *unit != 0; ++unit) {
+    if (*unit == u'\\') *unit = u'_';
+  }
+  return 1;
+}
+
+bool IsOpenAndExplorerRequest(const void* data, size_t byteCount) {
+  static const char16_t kRequest[] = CT_U(CT_OPEN_AND_EXPLORER);
+  if (data == nullptr || byteCount < sizeof(kRequest)) return false;
+  return memcmp(data, kRequest, sizeof(kRequest)) == 0;
+}
+
+CentredOrigin CentreOrigin(long desktopLeft, long desktopTop, long desktopRight, long desktopBottom,
+                           long windowWidth, long windowHeight) {
+  const long desktopWidth = desktopRight - desktopLeft;
+  const long desktopHeight = desktopBottom - desktopTop;
+  return {desktopLeft + (desktopWidth - windowWidth) / 2,
+          desktopTop + (desktopHeight - windowHeight) / 2};
+}
+
+int CopyIntoField(const char16_t* text, char16_t* field, size_t units) {
+  const size_t length = Utf16Length(text);
+  if (length >= units) {
+    field[0] = 0;
+    return 0;
+  }
+  memcpy(field, text, (length + 1) * sizeof(char16_t));
+  return 1;
+}
+
+int BuildOpenBalloonText(const char16_t* sharedDocumentsFolder, char16_t out[kBalloonTextUnits]) {
+  static const char16_t kHead[] = CT_U(CT_BALLOON_OPEN_HEAD);
+  static const char16_t kTail[] = CT_U(CT_BALLOON_OPEN_TAIL);
+  const size_t headUnits = Utf16Length(kHead);
+  const size_t folderUnits = Utf16Length(sharedDocumentsFolder);
+  const size_t tailUnits = Utf16Length(kTail);
+  if (headUnits + folderUnits + tailUnits >= kBalloonTextUnits) {
+    out[0] = 0;
+    return 0;
+  }
+  char16_t* cursor = out;
+  memcpy(cursor, kHead, headUnits * sizeof(char16_t));
+  cursor += headUnits;
+  memcpy(cursor, sharedDocumentsFolder, folderUnits * sizeof(char16_t));
+  cursor += folderUnits;
+  memcpy(cursor, kTail, (tailUnits + 1) * sizeof(char16_t));
+  return 1;
+}
+
+int BuildOpenTooltip(char16_t driveLetter, char16_t out[kTooltipUnits]) {
+  static const char16_t kTemplate[] = CT_U(CT_TOOLTIP_OPEN);
+  if (driveLetter < u'A' || driveLetter > u'Z') {
+    out[0] = 0;
+    return 0;
+  }
+  if (CopyIntoField(kTemplate, out, kTooltipUnits) != 1) return 0;
+  for (char16_t* unit = out; *unit != 0; ++unit) {
+    if (unit[0] == u'(' && unit[1] == u' ') {
+      unit[1] = driveLetter;
+      break;
+    }
+  }
+  return 1;
+}
+
+int BuildProgramFilePath(const char16_t* installFolder, const char16_t* fileName, PathBuffer* out) {
+  if (out->Assign(installFolder) != 1) return -1;
+  if (out->AppendSeparatorIfMissing() != 1) return -1;
+  return out->Append(fileName);
+}
+
+int BuildStorageShortcutPath(const char16_t* sharedDocumentsFolder, PathBuffer* out) {
+  return BuildProgramFilePath(sharedDocumentsFolder, CT_U(CT_SHORTCUT_FILE), out);
+}
+
+int BuildLetterMessage(char16_t driveLetter, const char16_t* reasons, char16_t* out, size_t units) {
+  char16_t letterText[] = CT_U(CT_MSG_LETTER_TEXT);
+  letterText[2] = driveLetter;
+  const char16_t* parts[] = {CT_U(CT_MSG_LETTER_HEAD), letterText, reasons};
+  size_t used = 0;
+  for (const char16_t* part : parts) {
+    const size_t length = Utf16Length(part);
+    if (used + length >= units) {
+      out[0] = 0;
+      return 0;
+    }
+    memcpy(out + used, part, length * sizeof(char16_t));
+    used += length;
+  }
+  out[used] = 0;
+  return 1;
+}
+
+unsigned long long FreeSpaceFigureMb(unsigned long long freeBytes, unsigned long long sizeMb) {
+  constexpr unsigned long long kMiB = 1048576;
+  if (freeBytes <= (sizeMb + 1) * kMiB) return 0;
+  return (freeBytes - sizeMb * kMiB) / kMiB;
+}

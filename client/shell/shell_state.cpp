@@ -1,0 +1,6 @@
+#include "shell_state.h"
+
+ShellState& ClientShell() {
+  static ShellState state;
+  return state;
+}

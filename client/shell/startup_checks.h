@@ -1,0 +1,26 @@
+// The client's start-up: the checks that decide whether it may run, and the
+// sequence that ends in the message loop.
+#pragma once
+
+#include <windows.h>
+
+// The whole start-up and the message loop: WM_QUIT's wParam, or 0 when the
+// start-up stops.
+int RunClient(HINSTANCE instance);
+
+// 1 only instance, 0 the mutex exists already, -1 access to it denied.
+int CreateSingleInstanceMutex();
+// 1 for Windows XP (5.1) or later, else 0 after its message.
+int CheckOsVersion();
+// 1 when the token's groups hold the Administrators group.
+int IsUserAdmin();
+// 0 not determined, 1 FAT family, 2 another file system.
+int GetSharedDocumentsKind();
+// 1 a user key file exists in the Key folder, 0 none or not listable, -1
+// path error (after the general error message).
+int UserKeyFilesExist();
+// 1, or 0 after the general error message.
+int RegisterMainWindowClass();
+// 1 the driver answers and has no image attached, else 0 (DriverUnavailable
+// set when the control device could not be opened).
+int IsDriverIdle(HWND owner);

@@ -1,0 +1,20 @@
+// The notification-area icon of the main window and the two shell openers.
+#pragma once
+
+#include <windows.h>
+
+// 1 added, 0 the shell refused.
+int AddTrayIcon();
+
+// Non-zero on success; 0 before AddTrayIcon succeeded, when a text does not
+// fit (nothing is sent to the shell then), or when the shell refuses.
+int UpdateTrayIcon(const wchar_t* tooltip, HICON icon);
+
+// 1 removed, -1 the shell reports ERROR_FILE_NOT_FOUND, 0 other failures.
+int RemoveTrayIcon();
+
+// 1 the shell opened the drive, else 0 after its message.
+int OpenDriveInExplorer();
+
+// 1 opened, 0 not (after its message), -1 the path does not fit.
+int OpenManual();

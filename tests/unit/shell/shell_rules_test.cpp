@@ -1,0 +1,120 @@
+#include "shell_rules.h"
+
+#include <gtest/gtest.h>
+#include <string.h>
+
+#include <string>
+
+#include "client_texts.h"
+
+namespace {
+
+std::u16string Text(const char16_t* text) {
+  return text;
+}
+
+}  // namespace
+
+TEST(InstanceMutexName, ReplacesEveryBackslashWithAnUnderscore) {
+  PathBuffer name;
+  ASSERT_EQ(BuildInstanceMutexName(u"C:\\Program Files\\Cryptelle", &name), 1);
+  EXPECT_EQ(Text(name.c_str()), u"C:_Program Files_Cryptelle");
+}
+
+TEST(OpenAndExplorerRequest, MatchesTheTerminatedTextOfThirtyTwoBytes) {
+  static const char16_t kRequest[] = u"OpenAndExplorer";
+  ASSERT_EQ(sizeof(kRequest), 32u);
+  EXPECT_TRUE(IsOpenAndExplorerRequest(kRequest, sizeof(kRequest)));
+}
+
+TEST(OpenAndExplorerRequest, ShorterDataNeverMatchesEvenWhenItIsAPrefix) {
+  static const char16_t kRequest[] = u"OpenAndExplorer";
+  EXPECT_FALSE(IsOpenAndExplorerRequest(kRequest, 30));
+  EXPECT_FALSE(IsOpenAndExplorerRequest(kRequest, 0));
+  EXPECT_FALSE(IsOpenAndExplorerRequest(nullptr, 32));
+}
+
+TEST(OpenAndExplorerRequest, OtherTextsAndOtherCaseAreIgnored) {
+  static const char16_t kOther[] = u"OpenAndExplorez";
+  static const char16_t kLower[] = u"openandexplorer";
+  static const char16_t kLonger[] = u"OpenAndExplorerX";
+  EXPECT_FALSE(IsOpenAndExplorerRequest(kOther, sizeof(kOther)));
+  EXPECT_FALSE(IsOpenAndExplorerRequest(kLower, sizeof(kLower)));
+  EXPECT_FALSE(IsOpenAndExplorerRequest(kLonger, sizeof(kLonger)));
+}
+
+TEST(CentreOrigin, CentresOnTheDesktopWithTruncatingDivision) {
+  const CentredOrigin origin = CentreOrigin(0, 0, 1024, 768, 503, 409);
+  EXPECT_EQ(origin.x, 260);
+  EXPECT_EQ(origin.y, 179);
+}
+
+TEST(CentreOrigin, NarrowDesktopGivesNegativeX) {
+  const CentredOrigin origin = CentreOrigin(0, 0, 400, 768, 503, 409);
+  EXPECT_EQ(origin.x, -51);  // (400 - 503) / 2 truncates toward zero
+}
+
+TEST(OpenBalloon, HoldsTheFolderBetweenItsFixedParts) {
+  char16_t text[kBalloonTextUnits];
+  ASSERT_EQ(BuildOpenBalloonText(u"C:\\Users\\Public\\Documents", text), 1);
+  EXPECT_EQ(Text(text), std::u16string(CT_U(CT_BALLOON_OPEN_HEAD)) +
+                            u"C:\\Users\\Public\\Documents" + CT_U(CT_BALLOON_OPEN_TAIL));
+}
+
+TEST(OpenBalloon, TextLongerThanTheFieldIsRefused) {
+  const size_t fixed =
+      Text(CT_U(CT_BALLOON_OPEN_HEAD)).size() + Text(CT_U(CT_BALLOON_OPEN_TAIL)).size();
+  std::u16string folder(kBalloonTextUnits - 1 - fixed, u'd');
+  char16_t text[kBalloonTextUnits];
+  EXPECT_EQ(BuildOpenBalloonText(folder.c_str(), text), 1);
+  folder += u'd';
+  EXPECT_EQ(BuildOpenBalloonText(folder.c_str(), text), 0);
+  EXPECT_EQ(text[0], 0);
+}
+
+TEST(OpenTooltip, WritesTheLetterIntoTheBlank) {
+  char16_t tip[kTooltipUnits];
+  ASSERT_EQ(BuildOpenTooltip(u'K', tip), 1);
+  EXPECT_EQ(Text(tip), u"Cryptelle (K:) - Open\n\nRight-Click for options.");
+  EXPECT_EQ(BuildOpenTooltip(0, tip), 0);
+}
+
+TEST(StorageShortcutPath, AddsABackslashOnlyWhereMissing) {
+  PathBuffer path;
+  ASSERT_EQ(BuildStorageShortcutPath(u"C:\\Shared", &path), 1);
+  EXPECT_EQ(Text(path.c_str()), u"C:\\Shared\\Cryptelle Storage.lnk");
+  ASSERT_EQ(BuildStorageShortcutPath(u"C:\\", &path), 1);
+  EXPECT_EQ(Text(path.c_str()), u"C:\\Cryptelle Storage.lnk");
+}
+
+TEST(StorageShortcutPath, PathThatDoesNotFitIsAnError) {
+  std::u16string folder(250, u'f');
+  PathBuffer path;
+  EXPECT_EQ(BuildStorageShortcutPath(folder.c_str(), &path), -1);
+}
+
+TEST(LetterMessage, ShowsTheLetterBetweenBlanksAndTheReasons) {
+  char16_t message[780];
+  ASSERT_EQ(BuildLetterMessage(u'H', CT_U(CT_MSG_PRIVACY_REASONS), message, 780), 1);
+  EXPECT_EQ(Text(message),
+            std::u16string(u"\nYour Cryptelle is opened as ( H: )") + CT_U(CT_MSG_PRIVACY_REASONS));
+  EXPECT_EQ(BuildLetterMessage(u'H', CT_U(CT_MSG_PRIVACY_REASONS), message, 40), 0);
+}
+
+TEST(FreeSpaceFigure, InitialFigureFollowsTheThousandMegabyteEdge) {
+  EXPECT_EQ(FreeSpaceFigureMb(1048576000ull, 999), 0u);
+  EXPECT_EQ(FreeSpaceFigureMb(1048576001ull, 999), 1u);
+}
+
+TEST(FreeSpaceFigure, IsWhatStaysFreeAfterTheChosenSize) {
+  EXPECT_EQ(FreeSpaceFigureMb(2097152000ull, 500), 1500u);
+  EXPECT_EQ(FreeSpaceFigureMb(0, 5), 0u);
+}
+
+TEST(FieldCopy, FailsWithoutTruncating) {
+  char16_t field[4];
+  EXPECT_EQ(CopyIntoField(u"abc", field, 4), 1);
+  EXPECT_EQ(Text(field), u"abc");
+  EXPECT_EQ(CopyIntoField(u"abcd", field, 4), 0);
+  EXPECT_EQ(field[0], 0);
+}
