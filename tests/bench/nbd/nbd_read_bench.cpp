@@ -1,0 +1,208 @@
+// Sequential read of a 256 MiB container through the nbdkit plugin, against
+// reading the container file itself, in the same run: warm (the file in the
+// page cache, so the file read is a memory copy) and cold (the file's pages
+// dropped before each pass, so both read the storage). The ratios of the
+// plugin figures to the file's are printed at the end.
+#include <benchmark/benchmark.h>
+#include <fcntl.h>
+#include <libnbd.h>
+#include <stdio.h>
+#include <string.h>
+#include <unistd.h>
+
+#include <map>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "linux_access_fixture.h"
+#include "nbdkit_server.h"
+
+namespace {
+
+using namespace linux_access_test;
+
+constexpr size_t kDiskBytes = 256u << 20;
+constexpr size_t kRequestBytes = 2u << 20;
+
+struct Bench {
+  ScratchFolder scratch;
+  NbdkitServer server{scratch.path()};
+  std::string container = scratch / "alice.cryptdsk";
+  bool ready = false;
+};
+
+Bench& Shared() {
+  static Bench bench;
+  return bench;
+}
+
+// A fully allocated container of random bytes, served read-only.
+bool Prepare() {
+  Bench& bench = Shared();
+  const Bytes keyMaterial = FixedKeyMaterial();
+  if (!MakeKeyFile(bench.scratch / "alice.user", kPassword, keyMaterial)) return false;
+  WriteFile(bench.scratch / "password", Bytes(kPassword, kPassword + strlen(kPassword)));
+  const int fd = open(bench.container.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+  const Bytes block = RandomBytes(kRequestBytes, 1);
+  for (size_t at = 0; at < kDiskBytes; at += block.size())
+    if (pwrite(fd, block.data(), block.size(), static_cast<off_t>(at)) < 0) return false;
+  close(fd);
+  bench.ready = bench.server.Start({"key-file=" + (bench.scratch / "alice.user"),
+                                    "container=" + bench.container,
+                                    "password=+" + (bench.scratch / "password"), "readonly=true"});
+  if (!bench.ready) fprintf(stderr, "nbdkit did not start:\n%s\n", bench.server.log().c_str());
+  return bench.ready;
+}
+
+nbd_handle* Connect() {
+  nbd_handle* nbd = nbd_create();
+  if (nbd != nullptr && nbd_connect_unix(nbd, Shared().server.socket().c_str()) == 0) return nbd;
+  if (nbd != nullptr) nbd_close(nbd);
+  return nullptr;
+}
+
+// Drops the container's cached pages (clean, so nothing is lost) when the
+// benchmark is a cold one.
+void MaybeDropCache(benchmark::State& state, bool cold) {
+  if (!cold) return;
+  state.PauseTiming();
+  const int fd = open(Shared().container.c_str(), O_RDONLY);
+  posix_fadvise(fd, 0, 0, POSIX_FADV_DONTNEED);
+  close(fd);
+  state.ResumeTiming();
+}
+
+void BM_ReadContainerFile(benchmark::State& state, bool cold) {
+  const int fd = open(Shared().container.c_str(), O_RDONLY);
+  std::vector<uint8_t> buffer(kRequestBytes);
+  for (auto _ : state) {
+    MaybeDropCache(state, cold);
+    for (size_t at = 0; at < kDiskBytes; at += kRequestBytes)
+      if (pread(fd, buffer.data(), kRequestBytes, static_cast<off_t>(at)) !=
+          static_cast<ssize_t>(kRequestBytes))
+        state.SkipWithError("short read");
+    benchmark::DoNotOptimize(buffer.data());
+  }
+  close(fd);
+  state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) * kDiskBytes);
+}
+BENCHMARK_CAPTURE(BM_ReadContainerFile, warm, false)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK_CAPTURE(BM_ReadContainerFile, cold, true)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+// One connection, one request at a time.
+void BM_ReadThroughPluginOneRequest(benchmark::State& state, bool cold) {
+  nbd_handle* nbd = Connect();
+  if (nbd == nullptr) return state.SkipWithError("cannot connect");
+  std::vector<uint8_t> buffer(kRequestBytes);
+  for (auto _ : state) {
+    MaybeDropCache(state, cold);
+    for (size_t at = 0; at < kDiskBytes; at += kRequestBytes)
+      if (nbd_pread(nbd, buffer.data(), kRequestBytes, at, 0) != 0)
+        state.SkipWithError(nbd_get_error());
+  }
+  nbd_close(nbd);
+  state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) * kDiskBytes);
+}
+BENCHMARK_CAPTURE(BM_ReadThroughPluginOneRequest, warm, false)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
+BENCHMARK_CAPTURE(BM_ReadThroughPluginOneRequest, cold, true)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
+
+// Reads [begin, end) over its own connection with `depth` requests in flight.
+bool ReadRange(size_t begin, size_t end, int depth) {
+  nbd_handle* nbd = Connect();
+  if (nbd == nullptr) return false;
+  std::vector<std::vector<uint8_t>> buffers(depth, std::vector<uint8_t>(kRequestBytes));
+  std::vector<int64_t> cookies(depth, 0);
+  bool ok = true;
+  size_t next = begin;
+  int slot = 0;
+  for (int k = 0; k < depth && next < end; ++k, next += kRequestBytes)
+    cookies[k] = nbd_aio_pread(nbd, buffers[k].data(), kRequestBytes, next, NBD_NULL_COMPLETION, 0);
+  for (;;) {
+    if (cookies[slot] <= 0) break;
+    while (nbd_aio_command_completed(nbd, cookies[slot]) == 0)
+      if (nbd_poll(nbd, -1) == -1) return nbd_close(nbd), false;
+    cookies[slot] = 0;
+    if (next < end) {
+      cookies[slot] =
+          nbd_aio_pread(nbd, buffers[slot].data(), kRequestBytes, next, NBD_NULL_COMPLETION, 0);
+      ok = ok && cookies[slot] > 0;
+      next += kRequestBytes;
+    }
+    slot = (slot + 1) % depth;
+  }
+  nbd_close(nbd);
+  return ok;
+}
+
+// As nbdcopy reads: several connections, several requests in flight on each.
+void BM_ReadThroughPluginParallel(benchmark::State& state, bool cold) {
+  const int connections = static_cast<int>(state.range(0));
+  const int depth = static_cast<int>(state.range(1));
+  for (auto _ : state) {
+    MaybeDropCache(state, cold);
+    std::vector<std::thread> readers;
+    std::vector<char> ok(connections, 0);
+    const size_t share = kDiskBytes / connections;
+    for (int k = 0; k < connections; ++k)
+      readers.emplace_back([&, k] { ok[k] = ReadRange(k * share, (k + 1) * share, depth); });
+    for (std::thread& reader : readers) reader.join();
+    for (char one : ok)
+      if (!one) state.SkipWithError("a parallel read failed");
+  }
+  state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) * kDiskBytes);
+}
+BENCHMARK_CAPTURE(BM_ReadThroughPluginParallel, warm, false)
+    ->Args({1, 4})
+    ->Args({2, 4})
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
+BENCHMARK_CAPTURE(BM_ReadThroughPluginParallel, cold, true)
+    ->Args({1, 4})
+    ->Args({2, 4})
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
+
+// Keeps every run's throughput for the ratios.
+class RatioReporter : public benchmark::ConsoleReporter {
+ public:
+  void ReportRuns(const std::vector<Run>& runs) override {
+    for (const Run& run : runs) {
+      const auto found = run.counters.find("bytes_per_second");
+      if (found != run.counters.end()) rates_[run.benchmark_name()] = found->second.value;
+    }
+    ConsoleReporter::ReportRuns(runs);
+  }
+  void PrintRatios() const {
+    for (const char* kind : {"warm", "cold"}) {
+      const auto file = rates_.find(std::string("BM_ReadContainerFile/") + kind + "/real_time");
+      if (file == rates_.end() || file->second <= 0) continue;
+      printf("\n%s: relative to reading the container file (%.0f MiB/s):\n", kind,
+             file->second / (1 << 20));
+      for (const auto& [name, rate] : rates_)
+        if (name.find(kind) != std::string::npos && name != file->first)
+          printf("  %-52s %8.0f MiB/s  ratio %.2f\n", name.c_str(), rate / (1 << 20),
+                 rate / file->second);
+    }
+  }
+
+ private:
+  std::map<std::string, double> rates_;
+};
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  benchmark::Initialize(&argc, argv);
+  if (!Prepare()) return 1;
+  RatioReporter reporter;
+  benchmark::RunSpecifiedBenchmarks(&reporter);
+  reporter.PrintRatios();
+  Shared().server.Stop();
+  benchmark::Shutdown();
+  return 0;
+}
