@@ -181,6 +181,20 @@ TEST_F(NbdPluginTest, WrongPasswordStopsNbdkitBeforeItServes) {
   EXPECT_FALSE(FileExists(server_.socket()));
 }
 
+TEST_F(NbdPluginTest, PasswordFromAnInheritedDescriptorUnlocks) {
+  const int fd = open(PasswordFile().c_str(), O_RDONLY);  // inherited by nbdkit
+  ASSERT_GT(fd, 2);
+  const bool started = server_.Start(
+      {"key-file=" + KeyFile(), "container=" + Container(), "password=-" + std::to_string(fd)});
+  close(fd);
+  ASSERT_TRUE(started) << server_.log();
+  NbdHandle nbd = Connect();
+  ASSERT_NE(nbd, nullptr);
+  Bytes head(kHead);
+  ASSERT_EQ(nbd_pread(nbd.get(), head.data(), head.size(), 0, 0), 0);
+  EXPECT_TRUE(std::equal(head.begin(), head.end(), plain_.begin()));
+}
+
 TEST_F(NbdPluginTest, PasswordOnTheCommandLineIsRefused) {
   EXPECT_FALSE(server_.Start(
       {"key-file=" + KeyFile(), "container=" + Container(), std::string("password=") + kPassword}));
