@@ -98,13 +98,13 @@ std::string MakePackage(const std::string& name, const std::string& leaveOut,
   return folder;
 }
 
-SetupRun::SetupRun(const std::string& packageFolder) {
+SetupRun::SetupRun(const std::string& packageFolder, const std::string& currentFolder) {
   std::string commandLine = "\"" + packageFolder + "\\" + setup::kSetupExe + "\"";
   STARTUPINFOA startup = {};
   startup.cb = sizeof(startup);
   PROCESS_INFORMATION info = {};
-  if (CreateProcessA(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                     &startup, &info)) {
+  if (CreateProcessA(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                     currentFolder.empty() ? nullptr : currentFolder.c_str(), &startup, &info)) {
     CloseHandle(info.hThread);
     process_ = info.hProcess;
   }
@@ -137,6 +137,18 @@ std::string SetupRun::Item(int id) const {
   return text;
 }
 
+HWND SetupRun::WaitForOwnedDialog(DWORD timeoutMs) const {
+  const DWORD start = GetTickCount();
+  for (;;) {
+    for (HWND window = FindWindowExA(nullptr, nullptr, "#32770", nullptr); window != nullptr;
+         window = FindWindowExA(nullptr, window, "#32770", nullptr)) {
+      if (GetWindow(window, GW_OWNER) == dialog_ && IsWindowVisible(window)) return window;
+    }
+    if (GetTickCount() - start > timeoutMs) return nullptr;
+    Sleep(50);
+  }
+}
+
 bool SetupRun::ButtonEnabled(int id) const {
   return IsWindowEnabled(GetDlgItem(dialog_, id)) != FALSE;
 }
@@ -163,6 +175,34 @@ int WaitForAnyOf(const std::vector<const char*>& captions, DWORD timeoutMs) {
       if (window != nullptr && IsWindowVisible(window)) return static_cast<int>(i);
     }
     if (GetTickCount() - start > timeoutMs) return -1;
+    Sleep(50);
+  }
+}
+
+namespace {
+
+struct ChildSearch {
+  const std::string* text;
+  bool found;
+};
+
+BOOL CALLBACK MatchChildText(HWND child, LPARAM context) {
+  auto* search = reinterpret_cast<ChildSearch*>(context);
+  char text[MAX_PATH + 1] = {};
+  GetWindowTextA(child, text, sizeof(text));
+  search->found = *search->text == text;
+  return search->found ? FALSE : TRUE;
+}
+
+}  // namespace
+
+bool WaitForChildText(HWND window, const std::string& text, DWORD timeoutMs) {
+  const DWORD start = GetTickCount();
+  for (;;) {
+    ChildSearch search{&text, false};
+    EnumChildWindows(window, MatchChildText, reinterpret_cast<LPARAM>(&search));
+    if (search.found) return true;
+    if (GetTickCount() - start > timeoutMs) return false;
     Sleep(50);
   }
 }

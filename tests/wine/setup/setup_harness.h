@@ -31,7 +31,9 @@ std::string MakePackage(const std::string& name, const std::string& leaveOut = "
 // A running CryptelleSetup.exe and its dialog.
 class SetupRun {
  public:
-  explicit SetupRun(const std::string& packageFolder);
+  // Starts the package's setup program in `currentFolder` (the test's own
+  // when empty).
+  explicit SetupRun(const std::string& packageFolder, const std::string& currentFolder = "");
   ~SetupRun();
   SetupRun(const SetupRun&) = delete;
   SetupRun& operator=(const SetupRun&) = delete;
@@ -44,6 +46,8 @@ class SetupRun {
   void PressInstall() { Press(IDC_INSTALL); }
   void PressCancel() { Press(IDC_CANCEL); }
   std::string Item(int id) const;
+  // A dialog that the setup dialog owns (the folder picker), or null.
+  HWND WaitForOwnedDialog(DWORD timeoutMs = 20000) const;
   bool ButtonEnabled(int id) const;
   // The exit code, or ~0 when it did not end in time.
   DWORD Wait(DWORD timeoutMs = 30000);
@@ -60,6 +64,9 @@ std::string Answer(const char* caption, int button = IDOK, DWORD timeoutMs = 200
 // The first of these captions to appear as a message box (or dialog); its
 // index, or -1 on time-out.
 int WaitForAnyOf(const std::vector<const char*>& captions, DWORD timeoutMs);
+
+// Waits until a child window of `window` shows exactly `text`.
+bool WaitForChildText(HWND window, const std::string& text, DWORD timeoutMs = 20000);
 
 // Reads a REG_SZ value; "<missing>" when absent.
 std::string RegistryText(HKEY root, const char* key, const char* value);

@@ -7,6 +7,7 @@
 
 #include "setup_harness.h"
 #include "setup_texts.h"
+#include "win/gui_driver.h"
 
 namespace setup_test {
 namespace {
@@ -144,6 +145,35 @@ TEST(SetupDialog, ShowsTheDefaultPathAndTheInitialTexts) {
   PostMessageW(run.dialog(), WM_CLOSE, 0, 0);
   EXPECT_EQ(run.Wait(), 0u);
   EXPECT_FALSE(Exists(SpecialFolder(CSIDL_PROGRAM_FILES) + "\\Cryptelle"));
+}
+
+TEST(SetupBrowse, OffersTheCurrentFolderAndTakesTheChosenOne) {
+  const std::string package = MakePackage("pkg-refusals");
+  ASSERT_TRUE(CreateFolders("C:\\picked\\here"));
+  SetupRun run(package, "C:\\picked\\here");
+  ASSERT_NE(run.WaitForSetupDialog(), nullptr);
+  run.Press(IDC_BROWSE);
+  const HWND picker = run.WaitForOwnedDialog();
+  ASSERT_NE(picker, nullptr);
+  EXPECT_FALSE(run.ButtonEnabled(IDC_INSTALL));  // while the picker is open
+  // The picker starts on the current folder and shows its path as status text.
+  EXPECT_TRUE(WaitForChildText(picker, "C:\\picked\\here"));
+  gui::Press(picker, IDOK);
+  for (int i = 0; i < 100 && !run.ButtonEnabled(IDC_INSTALL); ++i) Sleep(50);
+  EXPECT_TRUE(run.ButtonEnabled(IDC_INSTALL));
+  EXPECT_EQ(run.Item(IDC_INSTALL_PATH), "C:\\picked\\here");
+  run.PressCancel();
+  EXPECT_EQ(run.Wait(), 0u);
+}
+
+TEST(SetupEnds, WithTheGeneralErrorWhenNoPathIsSelected) {
+  const std::string package = MakePackage("pkg-refusals");
+  SetupRun run(package);
+  ASSERT_NE(run.WaitForSetupDialog(), nullptr);
+  run.SetInstallPath("");
+  run.PressInstall();
+  EXPECT_EQ(Answer(kCaption), kGeneralError);
+  EXPECT_EQ(run.Wait(), 0u);
 }
 
 void ExpectLink(const std::string& path, const std::string& target, const std::string& icon,
