@@ -75,9 +75,11 @@ void ClientProcess::Kill() {
   WaitForSingleObject(process_, kPatienceMs);
 }
 
+// A dialog becomes visible only after its controls exist and WM_INITDIALOG
+// has run; before that a click would go nowhere.
 HWND FindDialog(const std::wstring& title, HWND except) {
   HWND window = FindWindowExW(nullptr, nullptr, L"#32770", title.c_str());
-  while (window != nullptr && window == except) {
+  while (window != nullptr && (window == except || !IsWindowVisible(window))) {
     window = FindWindowExW(nullptr, window, L"#32770", title.c_str());
   }
   return window;
