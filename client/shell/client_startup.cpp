@@ -5,8 +5,9 @@
 #include "client_dialogs.h"
 #include "client_messages.h"
 #include "client_texts.h"
-#include "interim_volume_state.h"
 #include "message_box.h"
+#include "random_pool_win.h"
+#include "registry_state.h"
 #include "resource_ids.h"
 #include "shell_rules.h"
 #include "shell_state.h"
@@ -53,7 +54,7 @@ bool SettleEarlierRun() {
   }
   if (shell.DriverUnavailable) return false;
   wchar_t letter = 0;
-  if (ReadCryptDskOpenFlag(&letter) != 1) {
+  if (ReadOpenFlagDriveLetter(&letter) != 1) {
     ShowErrorBox(nullptr, CT_W(CT_MSG_REGISTRY_CHANGED));
     return false;
   }
