@@ -1,0 +1,147 @@
+// LockCryptDsk and LockAndExit: lock, dismount and detach the drive, then
+// remove what the mount left in the system.
+#include <shlobj.h>
+#include <windows.h>
+
+#include <utility>
+
+#include "cryptdsk_protocol.h"
+#include "drive_links.h"
+#include "path_buffer.h"
+#include "registry_state.h"
+#include "secure_wipe.h"
+#include "volume_operations.h"
+#include "volume_rules.h"
+#include "volume_state.h"
+#include "volume_system.h"
+#include "volume_texts.h"
+
+namespace {
+
+const wchar_t* Wide(const char16_t* text) {
+  return reinterpret_cast<const wchar_t*>(text);
+}
+
+void ShowLockError(HWND owner, const wchar_t* text) {
+  MessageBoxW(owner, text, kErrorTitle, MB_SYSTEMMODAL | MB_ICONERROR);
+}
+
+int GiveUp() {
+  const VolumeHost& host = Volume().host;
+  *host.SessionOpen = true;
+  *host.TrayMenuEnabled = true;
+  return 0;
+}
+
+// Step 2: the given letter when it has a volume name, else the first letter
+// linked to the driver; 0 when none is.
+wchar_t FindLetter(int given, wchar_t* volume) {
+  volume[0] = 0;
+  if (IsDriveLetter(given)) {
+    VolumeNameOf(static_cast<wchar_t>(given), volume);
+    if (volume[0] != 0) return static_cast<wchar_t>(given);
+  }
+  for (wchar_t letter = L'A'; letter <= L'Z'; ++letter) {
+    if (!LinksToCryptDsk(letter)) continue;
+    VolumeNameOf(letter, volume);
+    return letter;
+  }
+  return 0;
+}
+
+// Step 3 with no letter: the control device, and the letter the driver
+// recorded (0 when it has none). 1, or 0 to give up.
+int OpenThroughControlDevice(UniqueFile* device, wchar_t* letter) {
+  *device = OpenVolumePath(CRYPTDSK_USER_PATH);
+  if (!device->valid()) return 0;
+  // The query never returns the key, but the record is wiped all the same.
+  Wiped<OPEN_IMAGE_RECORD> record;
+  DWORD returned = 0;
+  if (!DeviceIoControl(device->get(), IOCTL_CRYPTDSK_QUERY_IMAGE, nullptr, 0, &record.get(),
+                       sizeof(OPEN_IMAGE_RECORD), &returned, nullptr)) {
+    device->reset();
+    return 0;
+  }
+  const int recorded = record.get().DriveLetter;
+  *letter = IsDriveLetter(recorded) ? static_cast<wchar_t>(recorded) : 0;
+  return 1;
+}
+
+void DeleteShortcut() {
+  const VolumeHost& host = Volume().host;
+  const int kind = *host.SharedDocumentsKind;
+  if ((kind != 1 && kind != 2) || !*host.ShortcutCreated) return;
+  if (GetFileAttributesW(host.StorageShortcutPath) == INVALID_FILE_ATTRIBUTES) return;
+  SetFileAttributesW(host.StorageShortcutPath, FILE_ATTRIBUTE_NORMAL);
+  DeleteFileW(host.StorageShortcutPath);
+}
+
+// Steps 6 to 13, after the driver closed the image: only reports.
+int CleanUpAfterClose(UniqueFile device, wchar_t letter, const wchar_t* volume, HWND owner,
+                      int quiet) {
+  const VolumeHost& host = Volume().host;
+  if (!DismountVolume(device.get())) ShowLockError(owner, kLockIncompleteText);
+  if (!UnlockVolume(device.get())) ShowLockError(owner, kLockIncompleteText);
+  device.reset();
+  if (volume[0] != 0 && letter != 0) {
+    RemoveCryptDskDriveLetters(volume, letter, false);
+    RemoveCryptDskDriveLetters(volume, letter, true);
+    NotifyDriveChange(SHCNE_ASSOCCHANGED);
+  }
+  *host.CurrentDriveLetter = 0;
+  DeleteShortcut();
+  if (SetCryptDskOpenFlag(L"", false) != 1 && !quiet) ShowLockError(owner, kLockRegistryText);
+  if (host.UpdateTrayIcon(kLockedTooltip, *host.LockedIcon) == 0) {
+    if (!quiet) ShowLockError(owner, kLockTrayText);
+    return 1;
+  }
+  if (host.LockedBalloonMs != 0) Sleep(host.LockedBalloonMs);
+  return 1;
+}
+
+}  // namespace
+
+int LockCryptDsk(int letterGiven, HWND owner, int quiet) {
+  const VolumeHost& host = Volume().host;
+  *host.SessionOpen = false;
+  *host.TrayMenuEnabled = false;
+  wchar_t volume[kPathBufferUnits];
+  wchar_t letter = FindLetter(letterGiven, volume);
+  UniqueFile device;
+  if (letter != 0) {
+    const DriveNames names = MakeDriveNames(static_cast<char16_t>(letter));
+    device = OpenVolumePath(Wide(names.Volume));
+    if (!device.valid()) return GiveUp();
+  } else if (OpenThroughControlDevice(&device, &letter) != 1) {
+    return GiveUp();
+  }
+  if (!LockVolume(device.get())) return GiveUp();
+  DWORD returned = 0;
+  if (!DeviceIoControl(device.get(), IOCTL_CRYPTDSK_CLOSE_IMAGE, nullptr, 0, nullptr, 0, &returned,
+                       nullptr)) {
+    return GiveUp();
+  }
+  return CleanUpAfterClose(std::move(device), letter, volume, owner, quiet);
+}
+
+int LockAndExit() {
+  const VolumeHost& host = Volume().host;
+  const int letter = *host.CurrentDriveLetter;
+  if (LockCryptDsk(letter, nullptr, 0) == 1) {
+    *host.CurrentDriveLetter = 0;
+    return 1;
+  }
+  char16_t message[kLetterMessageUnits];
+  if (BuildLetterMessage(static_cast<char16_t>(letter), kLockAndExitReasons, message,
+                         kLetterMessageUnits) != 1) {
+    return 0;
+  }
+  MessageBoxW(*host.MainWindow, Wide(message), kPrivacyAlertBoxTitle,
+              MB_SYSTEMMODAL | MB_ICONINFORMATION);
+  return 0;
+}
+
+int BuildPrivacyAlertMessage(wchar_t letter, wchar_t* out, size_t units) {
+  return BuildLetterMessage(static_cast<char16_t>(letter), kPrivacyAlertReasons,
+                            reinterpret_cast<char16_t*>(out), units);
+}

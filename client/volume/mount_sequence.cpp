@@ -1,0 +1,297 @@
+// OpenCryptDsk: attaches the user's container and makes it a usable drive.
+#include <shlobj.h>
+#include <windows.h>
+
+#include "account_files.h"
+#include "account_state.h"
+#include "cryptdsk_protocol.h"
+#include "drive_links.h"
+#include "prompt_guard.h"
+#include "registry_state.h"
+#include "secure_wipe.h"
+#include "volume_operations.h"
+#include "volume_rules.h"
+#include "volume_state.h"
+#include "volume_system.h"
+#include "volume_texts.h"
+
+namespace {
+
+constexpr int kAttachRounds = 15;
+constexpr DWORD kAttachPollMs = 2000;
+constexpr int kSizeControl = 401;
+
+const wchar_t* Wide(const char16_t* text) {
+  return reinterpret_cast<const wchar_t*>(text);
+}
+
+void ShowMountInfo(HWND owner, const wchar_t* text) {
+  MessageBoxW(owner, text, kCreateForUserTitle, MB_SYSTEMMODAL | MB_ICONINFORMATION);
+}
+
+bool Confirmed(HWND owner, int isNewUser) {
+  const wchar_t* title = isNewUser ? kUserCreationTitle : kLogInTitle;
+  const wchar_t* text = isNewUser ? kUserCreationConfirmText : kLogInConfirmText;
+  return MessageBoxW(owner, text, title, MB_OKCANCEL) == IDOK;
+}
+
+// 1 with *chosen, 0 after the letters-in-use message, -1 error.
+int ChooseDriveLetter(HWND owner, wchar_t* chosen) {
+  const DWORD used = GetLogicalDrives();
+  if (used == 0) return -1;
+  wchar_t name[kPathBufferUnits];
+  for (wchar_t letter = L'H'; letter <= L'Z'; ++letter) {
+    if (used & (1u << (letter - L'A'))) continue;
+    VolumeNameOf(letter, name);
+    if (name[0] != 0) continue;
+    *chosen = letter;
+    SecureWipeObject(name);
+    return 1;
+  }
+  SecureWipeObject(name);
+  ShowMountInfo(owner, kLettersInUseText);
+  return 0;
+}
+
+int ReadImageSize(HWND owner, int isNewUser, uint64_t* size) {
+  if (isNewUser) {
+    wchar_t text[5] = {};
+    if (GetDlgItemTextW(owner, kSizeControl, text, 5) == 0) return -1;
+    int64_t bytes = 0;
+    if (ParseMegabytes(reinterpret_cast<const char16_t*>(text), &bytes) != 1) return -1;
+    *size = static_cast<uint64_t>(bytes);
+    return 1;
+  }
+  UniqueFile file(CreateFileW(StorageFilePath, FILE_READ_ATTRIBUTES,
+                              FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                              FILE_ATTRIBUTE_NORMAL, nullptr));
+  LARGE_INTEGER bytes = {};
+  if (!file.valid() || !GetFileSizeEx(file.get(), &bytes)) return -1;
+  *size = static_cast<uint64_t>(bytes.QuadPart);
+  return 1;
+}
+
+int FillRecord(HWND owner, int isNewUser, wchar_t letter, OPEN_IMAGE_RECORD* record) {
+  if (ReadUserKeyFile(nullptr, record->Key) != 1) return -1;
+  record->DriveLetter = static_cast<uint16_t>(letter);
+  record->ValidFlag = 1;
+  uint16_t length = 0;
+  if (BuildKernelFileName(AsUtf16(StorageFilePath), record->FileName, kOpenImageNameUnits,
+                          &length) != 1) {
+    return -1;
+  }
+  record->FileNameLength = length;
+  uint64_t size = 0;
+  if (ReadImageSize(owner, isNewUser, &size) != 1) return -1;
+  record->FileSize = size;
+  return 1;
+}
+
+void ClearStaleLinks(wchar_t chosen) {
+  wchar_t volume[kPathBufferUnits];
+  for (wchar_t letter = L'A'; letter <= L'Z'; ++letter) {
+    if (!LinksToCryptDsk(letter)) continue;
+    VolumeNameOf(letter, volume);
+    if (volume[0] == 0) {
+      RemoveDeviceName(letter);
+      continue;
+    }
+    RemoveCryptDskDriveLetters(volume, chosen, false);
+    RemoveCryptDskDriveLetters(volume, chosen, true);
+    NotifyDriveChange(SHCNE_ASSOCCHANGED);
+  }
+}
+
+int StartFormatHookIfNeeded() {
+  OSVERSIONINFOW version = {};
+  version.dwOSVersionInfoSize = sizeof(version);
+  if (!GetVersionExW(&version)) {
+    const DWORD error = GetLastError();
+    if (Volume().host.ShowSystemError != nullptr) Volume().host.ShowSystemError(error);
+    return -1;
+  }
+  if (version.dwMajorVersion < 6 || version.dwMinorVersion == 0) return 1;
+  VolumeState& volume = Volume();
+  volume.FormatHookLibrary = LoadLibraryW(PROMPT_GUARD_LIBRARY);
+  if (volume.FormatHookLibrary == nullptr) return -1;
+  const auto start = reinterpret_cast<StartPromptGuardHookFunction>(
+      reinterpret_cast<void*>(GetProcAddress(volume.FormatHookLibrary, PROMPT_GUARD_START_EXPORT)));
+  if (start == nullptr) return -1;
+  start();  // a hook that cannot be installed only lets the shell's prompt through
+  return 1;
+}
+
+// Steps 9 to 13: link the letter, open it and send the open request.
+int LinkAndAttach(HWND owner, wchar_t letter, OPEN_IMAGE_RECORD* record) {
+  const DriveNames names = MakeDriveNames(static_cast<char16_t>(letter));
+  if (OpenVolumePath(Wide(names.Volume)).valid()) {
+    ShowMountInfo(owner, kInUseOrInaccessibleText);
+    return -1;
+  }
+  if (!LinkToCryptDsk(letter)) return -1;
+  UniqueFile volume = OpenVolumePath(Wide(names.Volume));
+  if (!volume.valid()) {
+    ShowMountInfo(owner, kInUseOrInaccessibleText);
+    RemoveDeviceName(letter);
+    return -1;
+  }
+  if (StartFormatHookIfNeeded() != 1) return -1;
+  DWORD returned = 0;
+  const BOOL sent = DeviceIoControl(volume.get(), IOCTL_CRYPTDSK_OPEN_IMAGE, record,
+                                    sizeof(*record), nullptr, 0, &returned, nullptr);
+  volume.reset();
+  if (!sent) {
+    RemoveDeviceName(letter);
+    return -1;
+  }
+  return 1;
+}
+
+int WaitForAttach(HWND owner) {
+  for (int round = 0; round < kAttachRounds; ++round) {
+    if (IsDriverIdle(owner) != 1) return 1;
+    Sleep(kAttachPollMs);
+  }
+  return IsDriverIdle(owner) != 1 ? 1 : -1;
+}
+
+int SetOpenFlag(wchar_t letter) {
+  const DriveNames names = MakeDriveNames(static_cast<char16_t>(letter));
+  return SetCryptDskOpenFlag(Wide(names.Device), true) == 1 ? 1 : -1;
+}
+
+// Steps 17 and 18: follow the letter that the system gave the volume.
+int AdoptSystemLetter(HWND owner, OPEN_IMAGE_RECORD* record, wchar_t* volume) {
+  int& current = *Volume().host.CurrentDriveLetter;
+  volume[0] = 0;
+  for (wchar_t letter = L'A'; letter <= L'Z'; ++letter) {
+    if (!LinksToCryptDsk(letter)) continue;
+    record->DriveLetter = static_cast<uint16_t>(letter);
+    current = letter;
+    VolumeNameOf(letter, volume);
+    if (volume[0] == 0) return -1;
+  }
+  if (volume[0] == 0) return -1;
+  wchar_t paths[kPathBufferUnits] = {};
+  DWORD needed = 0;
+  if (!QueryVolumePathNames(volume, paths, kPathBufferUnits, &needed) &&
+      GetLastError() != ERROR_MORE_DATA) {
+    return -1;
+  }
+  const wchar_t systemLetter = FirstListedDriveLetter(AsUtf16(paths));
+  if (systemLetter == 0 || systemLetter == current) return 1;
+  RemoveDeviceName(static_cast<wchar_t>(current));
+  record->DriveLetter = static_cast<uint16_t>(systemLetter);
+  current = systemLetter;
+  if (!LinkToCryptDsk(systemLetter)) return -1;
+  const DriveNames names = MakeDriveNames(static_cast<char16_t>(systemLetter));
+  UniqueFile device = OpenVolumePath(Wide(names.Volume));
+  const uint16_t letterCode = static_cast<uint16_t>(systemLetter);
+  DWORD returned = 0;
+  if (!device.valid() || !DeviceIoControl(device.get(), IOCTL_CRYPTDSK_SET_DRIVE_LETTER,
+                                          const_cast<uint16_t*>(&letterCode), sizeof(letterCode),
+                                          nullptr, 0, &returned, nullptr)) {
+    device.reset();
+    ShowMountInfo(owner, kInUseOrInaccessibleText);
+    RemoveDeviceName(systemLetter);
+    return -1;
+  }
+  return 1;
+}
+
+void CreateShortcutOrTell(HWND owner, wchar_t letter) {
+  const VolumeHost& host = Volume().host;
+  *host.ShortcutCreated = false;
+  const int kind = *host.SharedDocumentsKind;
+  if ((kind != 1 && kind != 2) || !*host.SharedDocumentsFolderKnown) {
+    ShowMountInfo(owner, kShortcutFailedText);
+    return;
+  }
+  const DriveNames names = MakeDriveNames(static_cast<char16_t>(letter));
+  const HRESULT com = CoInitialize(nullptr);
+  SHFILEINFOW info = {};
+  PathBuffer icon;
+  bool created = false;
+  if (QueryRootFileInfo(Wide(names.Root), &info) != 0 && icon.Assign(AsUtf16(InstallFolder)) == 1 &&
+      icon.AppendSeparatorIfMissing() == 1 && icon.Append(u"CryptelleOpen.ico") == 1) {
+    created = host.CreateStorageShortcut(Wide(icon.c_str()), Wide(names.Device),
+                                         host.StorageShortcutPath) == 1;
+  }
+  if (SUCCEEDED(com)) CoUninitialize();
+  *host.ShortcutCreated = created;
+  if (!created) ShowMountInfo(owner, kShortcutFailedText);
+}
+
+// Steps 19 to 24, with X the adopted letter and `volume` its name.
+int FinishMount(HWND owner, const wchar_t* volume) {
+  const VolumeHost& host = Volume().host;
+  const wchar_t letter = static_cast<wchar_t>(*host.CurrentDriveLetter);
+  const DriveNames names = MakeDriveNames(static_cast<char16_t>(letter));
+  if (SetOpenFlag(letter) != 1) return -1;
+  if (!SetLabel(Wide(names.Root), kVolumeLabel)) {
+    DefineDosDeviceW(DDD_RAW_TARGET_PATH | DDD_REMOVE_DEFINITION, Wide(names.Device),
+                     CRYPTDSK_DEVICE_NAME);
+    return -1;
+  }
+  if (SetDriveIcon(letter, true) != 1) return -1;
+  RemoveCryptDskDriveLetters(volume, letter, false);
+  NotifyDriveChange(SHCNE_ALLEVENTS);
+  CreateShortcutOrTell(owner, letter);
+  char16_t tooltip[kTooltipUnits];
+  if (BuildOpenTooltip(static_cast<char16_t>(letter), tooltip, kTooltipUnits) != 1) return -1;
+  return host.UpdateTrayIcon(Wide(tooltip), *host.OpenIcon) != 0 ? 1 : -1;
+}
+
+int RunMount(HWND owner, int isNewUser, OPEN_IMAGE_RECORD* record) {
+  if (!Confirmed(owner, isNewUser)) return 0;
+  if (IsDriverIdle(owner) != 1) {
+    ShowMountInfo(owner, kAlreadyOpenText);
+    return 0;
+  }
+  wchar_t letter = 0;
+  const int chosen = ChooseDriveLetter(owner, &letter);
+  if (chosen != 1) return chosen;
+  if (FillRecord(owner, isNewUser, letter, record) != 1) return -1;
+  ClearStaleLinks(letter);
+  if (LinkAndAttach(owner, letter, record) != 1) return -1;
+  if (WaitForAttach(owner) != 1) return -1;
+  if (SetOpenFlag(letter) != 1) return -1;
+  *Volume().host.CurrentDriveLetter = letter;
+  if (isNewUser && (FormatCryptDsk(owner, letter) != 1 || WriteDefaultCryptDsk() != 1)) return -1;
+  wchar_t volume[kPathBufferUnits];
+  if (AdoptSystemLetter(owner, record, volume) != 1) return -1;
+  return FinishMount(owner, volume);
+}
+
+}  // namespace
+
+int OpenCryptDsk(HWND owner, int isNewUser) {
+  *Volume().host.CurrentDriveLetter = 0;
+  // The record holds the disk key: it is wiped on every path out.
+  Wiped<OPEN_IMAGE_RECORD> record;
+  return RunMount(owner, isNewUser, &record.get());
+}
+
+void StopFormatHook() {
+  VolumeState& volume = Volume();
+  if (volume.FormatHookLibrary == nullptr) return;
+  const auto stop = reinterpret_cast<StopPromptGuardHookFunction>(
+      reinterpret_cast<void*>(GetProcAddress(volume.FormatHookLibrary, PROMPT_GUARD_STOP_EXPORT)));
+  if (stop != nullptr) stop();
+  FreeLibrary(volume.FormatHookLibrary);
+  volume.FormatHookLibrary = nullptr;
+}
+
+int MountUserStorage(HWND owner, int isNewUser) {
+  const int result = OpenCryptDsk(owner, isNewUser);
+  StopFormatHook();
+  const VolumeHost& host = Volume().host;
+  if (result == 1) {
+    *host.SessionOpen = true;
+    *host.TrayMenuEnabled = true;
+    return 1;
+  }
+  if (*host.CurrentDriveLetter == 0) return result;
+  LockCryptDsk(*host.CurrentDriveLetter, owner, 1);
+  return -1;
+}

@@ -1,0 +1,83 @@
+// The volume mount and lock operations of Cryptelle.exe. Results follow the
+// client's rule: 1 success, 0 refusal or cancel already shown, -1 error (the
+// caller shows the general error). All run on the user-interface thread.
+//
+// The account state comes from the accounts library (StorageFilePath,
+// InstallFolder, UserKeyFilePath, Password); the shell's state and its tray
+// come through VolumeHost, which the shell registers once at start-up.
+#pragma once
+
+#include <windows.h>
+
+struct VolumeHost {
+  // The shell's process-wide state, read and written by the sequences.
+  int* CurrentDriveLetter = nullptr;
+  bool* ShortcutCreated = nullptr;
+  bool* SessionOpen = nullptr;
+  bool* TrayMenuEnabled = nullptr;
+  bool* DriverUnavailable = nullptr;
+  const bool* SharedDocumentsFolderKnown = nullptr;
+  const int* SharedDocumentsKind = nullptr;
+  const wchar_t* StorageShortcutPath = nullptr;
+  const HICON* OpenIcon = nullptr;
+  const HICON* LockedIcon = nullptr;
+  const HWND* MainWindow = nullptr;
+  // The shell's tray update: non-zero on success.
+  int (*UpdateTrayIcon)(const wchar_t* tooltip, HICON icon) = nullptr;
+  // The storage shortcut writer (CreateStorageShortcut of shortcut.h).
+  int (*CreateStorageShortcut)(const wchar_t* iconPath, const wchar_t* targetPath,
+                               const wchar_t* shortcutPath) = nullptr;
+  // The shell's administrator message (title "Cryptelle - Run as
+  // administrator required"), shown when the control device refuses access.
+  void (*ShowAdministratorMessage)(HWND owner) = nullptr;
+  // The shell's system-error box: the system's text for `error`, title
+  // "Cryptelle".
+  void (*ShowSystemError)(DWORD error) = nullptr;
+  // How long a successful lock keeps the Locked balloon up before the
+  // caller goes on.
+  DWORD LockedBalloonMs = 20000;
+};
+
+// Registers the shell's state; must precede every other call here.
+void SetVolumeHost(const VolumeHost& host);
+
+// Attaches StorageFilePath as a drive (new container when isNewUser, sized
+// from control 401 of `owner`, then formatted). Leaves the format-prompt
+// hook running when it started it; see MountUserStorage.
+int OpenCryptDsk(HWND owner, int isNewUser);
+
+// OpenCryptDsk and what the create-user and log-in flows do after it: stops
+// and unloads the format-prompt hook, sets SessionOpen and TrayMenuEnabled
+// on 1; when the mount did not succeed and a drive letter was already
+// recorded, quietly locks the half-open drive and gives -1; otherwise gives
+// OpenCryptDsk's result unchanged (a cancel stays 0, so the flow keeps its
+// screen).
+int MountUserStorage(HWND owner, int isNewUser);
+
+// Stops and unloads the format-prompt hook if OpenCryptDsk started it.
+void StopFormatHook();
+
+// 1 when the driver answers and has no image attached; 0 otherwise (sets
+// DriverUnavailable when the control device cannot be opened).
+int IsDriverIdle(HWND owner);
+
+// Removes the drive letters linked to the driver: only `letter`, or every
+// other one. Always 1.
+int RemoveCryptDskDriveLetters(const wchar_t* volumeName, wchar_t letter, bool thisLetterOnly);
+
+// Formats the attached volume on `letter` as NTFS, label "Cryptelle", 4096-
+// byte clusters, through fmifs.dll. 1 when the format reported success.
+int FormatCryptDsk(HWND owner, wchar_t letter);
+
+// Locks, detaches and cleans up the drive. 1 detached, 0 not (nothing
+// changed; the caller reports). `letter` 0 or out of range: found from the
+// links or the driver.
+int LockCryptDsk(int letter, HWND owner, int quiet);
+
+// The tray's "Lock & Exit": 1 locked (the caller ends the program), 0 not,
+// after the letter message.
+int LockAndExit();
+
+// The Privacy Alert's letter message for `letter` into out (780 units).
+// 1, or 0 when it does not fit.
+int BuildPrivacyAlertMessage(wchar_t letter, wchar_t* out, size_t units);
