@@ -1,7 +1,8 @@
 // LockCryptDsk and LockAndExit: lock, dismount and detach the drive, then
 // remove what the mount left in the system.
-#include <shlobj.h>
 #include <windows.h>
+
+#include <shlobj.h>
 
 #include <utility>
 

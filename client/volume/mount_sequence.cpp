@@ -1,6 +1,7 @@
 // OpenCryptDsk: attaches the user's container and makes it a usable drive.
-#include <shlobj.h>
 #include <windows.h>
+
+#include <shlobj.h>
 
 #include "account_files.h"
 #include "account_state.h"

@@ -5,8 +5,9 @@
 // system without these services can answer them in their place.
 #pragma once
 
-#include <shellapi.h>
 #include <windows.h>
+
+#include <shellapi.h>
 
 BOOL QueryVolumeName(const wchar_t* rootPath, wchar_t* name, DWORD units);
 BOOL QueryVolumePathNames(const wchar_t* volumeName, wchar_t* names, DWORD units, DWORD* needed);

@@ -1,8 +1,9 @@
 // PromptGuard.dll under Wine: the hook refuses windows of a process whose
 // executable is named explorer.exe, minimises its "format" children and
 // refuses nothing once stopped.
-#include <gtest/gtest.h>
 #include <windows.h>
+
+#include <gtest/gtest.h>
 
 #include <string>
 

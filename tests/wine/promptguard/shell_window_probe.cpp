@@ -11,8 +11,9 @@
 //                   went through
 // Wine 8 does not deliver HCBT_ACTIVATE to a hook installed by another
 // process (creation it does), so for activation the probe installs it.
-#include <wchar.h>
 #include <windows.h>
+
+#include <wchar.h>
 
 namespace {
 
