@@ -30,6 +30,13 @@ INT_PTR CALLBACK UninstallDialogProc(HWND dialog, UINT message, WPARAM wParam, L
         EndDialog(dialog, 0);
       }
       return TRUE;
+    case WM_CTLCOLORSTATIC: {
+      // The labels stand on the picture's white area.
+      const HDC context = reinterpret_cast<HDC>(wParam);
+      SetBkColor(context, RGB(255, 255, 255));
+      SetTextColor(context, RGB(0, 0, 0));
+      return reinterpret_cast<INT_PTR>(GetStockObject(WHITE_BRUSH));
+    }
     case WM_COMMAND:
       switch (LOWORD(wParam)) {
         case IDOK: {

@@ -26,9 +26,9 @@ const DataFolder kDataFolders[] = {
 };
 
 const wchar_t* const kProgramFiles[] = {
-    L"cryptdsk.inf",        L"cryptdsk.sys",        L"Cryptelle.exe",     L"CryptelleIcon.ico",
-    L"CryptelleLocked.ico", L"CryptelleManual.pdf", L"CryptelleOpen.ico", L"CryptelleSetup.exe",
-    L"ShellHelperCT.exe",   L"PromptGuard.dll",     L"uninst.log",
+    L"cryptdsk.inf",        L"cryptdsk.sys",        L"Cryptelle.exe",       L"CryptelleIcon.ico",
+    L"CryptelleLocked.ico", L"CryptelleManual.pdf", L"CryptelleOpen.ico",   L"CryptelleSetup.exe",
+    L"ShellHelperCT.exe",   L"PromptGuard.dll",     L"CryptelleReadMe.txt", L"uninst.log",
 };
 
 // Children before parents.
