@@ -1,0 +1,22 @@
+# Sourced by wine-run inside the run (WINEPREFIX set). Prepares the prefix as
+# the volume tests need it:
+#   - the driver package where setup would put it (the test program installs
+#     the driver itself, in its own wine session);
+#   - the stand-in fmifs.dll in system32 (Wine has none);
+#   - NTFS images made by mkntfs for each container size the tests use.
+#   CRYPTDSK_PACKAGE_DIR     folder holding cryptdsk.sys and cryptdsk.inf
+#   CRYPTELLE_FMIFS_STANDIN  the stand-in fmifs.dll
+#   CRYPTELLE_NTFS_SIZES_MB  container sizes in MB, separated by blanks
+cryptdsk_drivers=$WINEPREFIX/drive_c/windows/system32/drivers
+mkdir -p "$cryptdsk_drivers" "$WINEPREFIX/drive_c/cryptdsk-package"
+cp "$CRYPTDSK_PACKAGE_DIR/cryptdsk.sys" "$cryptdsk_drivers/cryptdsk.sys"
+cp "$CRYPTDSK_PACKAGE_DIR/cryptdsk.inf" "$WINEPREFIX/drive_c/cryptdsk-package/cryptdsk.inf"
+cp "$CRYPTELLE_FMIFS_STANDIN" "$WINEPREFIX/drive_c/windows/system32/fmifs.dll"
+ntfs_images=$WINEPREFIX/drive_c/cryptelle-testbed/ntfs
+mkdir -p "$ntfs_images"
+for megabytes in $CRYPTELLE_NTFS_SIZES_MB; do
+  image=$ntfs_images/$((megabytes * 1048576)).img
+  truncate -s "$((megabytes * 1048576))" "$image"
+  /sbin/mkntfs --force --quiet --quick --cluster-size 4096 --label Cryptelle \
+    --partition-start 0 --heads 255 --sectors-per-track 63 "$image" >/dev/null
+done
