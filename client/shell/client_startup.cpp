@@ -2,6 +2,7 @@
 // Each refusal shows its own message and returns 0; nothing is undone.
 #include <shlobj.h>
 
+#include "account_state.h"
 #include "client_dialogs.h"
 #include "client_messages.h"
 #include "client_texts.h"
@@ -11,10 +12,43 @@
 #include "resource_ids.h"
 #include "shell_rules.h"
 #include "shell_state.h"
+#include "shortcut.h"
 #include "startup_checks.h"
 #include "tray_icon.h"
+#include "volume_operations.h"
+#include "win/platform_checks.h"
 
 namespace {
+
+void ShowAdministratorMessage(HWND owner) {
+  ShowMessage(owner, CT_W(CT_TITLE_RUN_AS_ADMIN), CT_W(CT_MSG_RUN_AS_ADMIN), MB_ICONINFORMATION);
+}
+
+void ShowVolumeSystemError(DWORD error) {
+  ShowSystemError(error);
+}
+
+// The mount and lock sequences work on the shell's own state and tray.
+void RegisterWithVolume() {
+  ShellState& shell = ClientShell();
+  VolumeHost host;
+  host.CurrentDriveLetter = &shell.CurrentDriveLetter;
+  host.ShortcutCreated = &shell.ShortcutCreated;
+  host.SessionOpen = &shell.SessionOpen;
+  host.TrayMenuEnabled = &shell.TrayMenuEnabled;
+  host.DriverUnavailable = &shell.DriverUnavailable;
+  host.SharedDocumentsFolderKnown = &shell.SharedDocumentsFolderKnown;
+  host.SharedDocumentsKind = &shell.SharedDocumentsKind;
+  host.StorageShortcutPath = shell.StorageShortcutPath;
+  host.OpenIcon = &shell.OpenIcon;
+  host.LockedIcon = &shell.LockedIcon;
+  host.MainWindow = &shell.mainWindow;
+  host.UpdateTrayIcon = &UpdateTrayIcon;
+  host.CreateStorageShortcut = &CreateStorageShortcut;
+  host.ShowAdministratorMessage = &ShowAdministratorMessage;
+  host.ShowSystemError = &ShowVolumeSystemError;
+  SetVolumeHost(host);
+}
 
 void LoadIconsAndTitle() {
   ShellState& shell = ClientShell();
@@ -26,10 +60,9 @@ void LoadIconsAndTitle() {
 }
 
 bool FindInstallFolder() {
-  ShellState& shell = ClientShell();
-  const DWORD length = GetModuleFileNameW(nullptr, shell.InstallFolder, kPathBufferUnits);
+  const DWORD length = GetModuleFileNameW(nullptr, InstallFolder, kPathBufferUnits);
   if (length == 0 || length >= kPathBufferUnits) return false;
-  wchar_t* lastSeparator = wcsrchr(shell.InstallFolder, L'\\');
+  wchar_t* lastSeparator = wcsrchr(InstallFolder, L'\\');
   if (lastSeparator == nullptr) return false;
   *lastSeparator = 0;
   return true;
@@ -107,9 +140,8 @@ bool PassStartupChecks() {
   if (mutex == -1) ShowErrorBox(nullptr, CT_W(CT_MSG_GENERAL_ERROR));
   if (mutex == 0) ShowErrorBox(nullptr, CT_W(CT_MSG_ALREADY_RUNNING));
   if (mutex != 1 || CheckOsVersion() != 1) return false;
-  if (IsUserAdmin() != 1) {
-    ShowMessage(nullptr, CT_W(CT_TITLE_RUN_AS_ADMIN), CT_W(CT_MSG_RUN_AS_ADMIN),
-                MB_ICONINFORMATION);
+  if (!IsAdministratorsMember()) {
+    ShowAdministratorMessage(nullptr);
     return false;
   }
   FindSharedDocuments();
@@ -144,6 +176,7 @@ int RunMessageLoop() {
 int RunClient(HINSTANCE instance) {
   ShellState& shell = ClientShell();
   shell.instance = instance;
+  RegisterWithVolume();
   LoadIconsAndTitle();
   if (!FindInstallFolder() || !PassStartupChecks() || !CreateMainWindow()) return 0;
   if (AddTrayIcon() != 1 && AddTrayIcon() != 1) {

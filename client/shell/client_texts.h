@@ -36,6 +36,7 @@
 #define CT_TITLE_RECOVERY_OPTION "Cryptelle - Password Recovery file option"
 #define CT_TITLE_CREATE_FOR_USER "Cryptelle - Create Cryptelle for User"
 #define CT_TITLE_CHANGE_YOUR_PASSWORD "Cryptelle - Change Your Password"
+#define CT_TITLE_PASSWORD_RECOVERED "Cryptelle - Password Recovered"
 
 // Button captions.
 #define CT_BUTTON_NEXT "&Next >"
@@ -194,33 +195,6 @@
   "Password Recovery File option, then the Cryptelle program stores the password on the disk " \
   "in an encrypted form."
 
-#define CT_MSG_LETTER_HEAD "\nYour Cryptelle is opened as "
-#define CT_MSG_LETTER_TEXT "(  : )"
-#define CT_MSG_PRIVACY_REASONS                                                                 \
-  " drive.\nIt could not be locked by the program.\n\nPossible reasons can be:\n1. Open "      \
-  "file(s) within your Cryptelle\n2. Open folder(s) within your Cryptelle\n3. Your Cryptelle " \
-  "open in Windows Explorer or Console\n4. Your Cryptelle data being accessed by another "     \
-  "program.\n\n5. It could be that your Cryptelle didn't open or lock properly because the "   \
-  "program was closed like from Task Manager or you logged or turned off your computer while " \
-  "the program was opening or locking. If so, the drive letter in this message is from the "   \
-  "previous instance of your program and that you would need to restart your computer to run " \
-  "the program again."
-
-// Shown by the flows that arrive with the account and mount work; until then
-// the step refuses and its dialog stays open.
-#define CT_MSG_NOT_YET_AVAILABLE \
-  "This step is not available in this build of Cryptelle.\n\nPress Cancel to leave this screen."
-
-#define CT_MSG_LOCK_EXIT_REASONS                                                               \
-  " drive.\nIt could not be locked by the program.\n\nPossible reasons can be:\n1. Open "      \
-  "file(s) within your Cryptelle\n2. Open folder(s) within your Cryptelle\n3. Your Cryptelle " \
-  "open in Windows Explorer or Console\n4. Your Cryptelle data being accessed by another "     \
-  "program\n\n5. It could be that your Cryptelle didn't open or lock properly because the "    \
-  "program was closed like from Task Manager or you logged or turned off your computer while " \
-  "the program was opening or locking. If so, the drive letter in this message is from the "   \
-  "previous instance of your program and that you would need to restart your computer to run " \
-  "the program again."
-
 #define CT_MSG_ANSWERS_INCORRECT                                                               \
   "The Password Recovery has failed because your provided answers are incorrect. The answers " \
   "are case sensitive.\n\nIf you've forgotten the answers, you wouldn't be able to recover "   \
@@ -231,3 +205,103 @@
 #define CT_MSG_USER_NOT_CREATED "The user could not be created due to error."
 #define CT_BROWSE_TITLE "Select Cryptelle Location For Your Data"
 #define CT_PASSWORD_MASK "*****"
+
+// Account flows: refusals and questions of the dialogs with input.
+#define CT_MSG_KEY_FOLDER_MISSING                                                \
+  "The Key folder in the Cryptelle program folder does not seem to exist or is " \
+  "inaccessible\n\nCheck your security permissions for this sub folder.\n\nYou " \
+  "might need to reinstall the program."
+#define CT_MSG_STORAGE_FOLDER_MISSING                                               \
+  "The CryptDsks folder in the Cryptelle program folder does not seem to exist or " \
+  "is inaccessible\n\nCheck your security permissions for this sub folder.\n\nYou " \
+  "might need to reinstall the program."
+#define CT_MSG_ENTER_USERNAME "Enter a Username"
+#define CT_MSG_USERNAME_CUT                                                          \
+  "The Username maximum length is 260 characters.\n\nYour Username might have been " \
+  "truncated to the first 260 characters."
+#define CT_MSG_USERNAME_NOT_PLAIN                                                     \
+  "Username can only be alpha-numeric with underscores [A-Z,a-z,0-9,_].\n\nYou must " \
+  "enter another Username."
+#define CT_MSG_USERNAME_EXISTS "This Username exists.\n\nYou must enter another Username."
+#define CT_MSG_ENTER_PASSWORD "Enter a Password"
+#define CT_MSG_PASSWORD_CUT                                                          \
+  "The Password maximum length is 260 characters.\n\nYour Password might have been " \
+  "truncated to the first 260 characters."
+#define CT_MSG_RECONFIRM_PASSWORD "Reconfirm the entered Password"
+#define CT_MSG_RECONFIRMATION_CUT                                                   \
+  "The Password maximum length is 260 characters.\n\nYour Password reconfirmation " \
+  "might have been truncated to the first 260 characters."
+#define CT_MSG_PASSWORDS_DIFFER                                                     \
+  "The Password and the Reconfim Password do not match.\n\nYou need to enter them " \
+  "again."
+#define CT_MSG_ENTER_STORAGE_NAME "Enter Cryptelle Name"
+#define CT_MSG_STORAGE_NAME_CUT                                                  \
+  "The Cryptelle Name maximum length is 260 characters.\n\nYour Cryptelle Name " \
+  "might have been truncated to the first 260 characters."
+#define CT_MSG_STORAGE_NAME_NOT_PLAIN                          \
+  "Cryptelle Name can only be alpha-numeric with underscores " \
+  "[A-Z,a-z,0-9,_].\n\nYou must enter another Cryptelle Name."
+#define CT_MSG_ENTER_STORAGE_SIZE "Enter Cryptelle Size (in MB)"
+#define CT_MSG_STORAGE_SIZE_MINIMUM "The Cryptelle Size minimum is 5 MB."
+#define CT_MSG_STORAGE_SIZE_MAXIMUM                                              \
+  "The Cryptelle Home Version Size maximum is 9999 MB per Username.\n\nYou may " \
+  "create as many Cryptelle Usernames as you want on your machine."
+#define CT_MSG_ENTER_STORAGE_FOLDER                                               \
+  "Browse and Select Location (Full Path Name) where to store your Cryptelle on " \
+  "your computer"
+#define CT_MSG_STORAGE_FOLDER_CUT                                                   \
+  "The Cryptelle Location (Full Path Name) maximum length is 260 "                  \
+  "characters.\n\nYour Cryptelle Location might have been truncated to the first "  \
+  "260 characters. If so, this might cause error.\n\nUsing Browse, select another " \
+  "Location which is less than 260 characters."
+#define CT_MSG_STORAGE_FILE_NAME_LONG                                               \
+  "The Cryptelle Filename maximum length is 260 characters.\n\nEither shorten the " \
+  "Name or the Cryptelle File Location address."
+#define CT_MSG_STORAGE_FILE_MISSING                                                   \
+  "The Cryptelle file for this Username does not exist.\n\nThe Username "             \
+  "exists.\n\nThis Cryptelle file might have been deleted, renamed, moved from "      \
+  "outside the program or not created due to previous error while creating a "        \
+  "user.\n\nYou need to create a new user to create a new Cryptelle because you "     \
+  "cannot log in with this user without the related Cryptelle file.\n\nThis file "    \
+  "contains all the folders and files for the Username. If you have been using this " \
+  "Username for storing data, you should find on your disk a file with the name "     \
+  "[Your Username].cryptdsk and get professional assistance to recover your data."
+#define CT_MSG_ENTER_CURRENT_PASSWORD "Enter your Current Password"
+#define CT_MSG_ENTER_NEW_PASSWORD "Enter your New Password"
+#define CT_MSG_RECONFIRM_NEW_PASSWORD "Reconfirm your New Password"
+#define CT_MSG_ENTER_MAIDEN_NAME "Enter your Mother's Maiden Name"
+#define CT_MSG_MAIDEN_NAME_CUT                                                        \
+  "The Mother's Maiden Name maximum length is 260 characters.\n\nIt might have been " \
+  "truncated to the first 260 characters."
+#define CT_MSG_ENTER_HOBBY "Enter Name of your Hobby"
+#define CT_MSG_HOBBY_CUT                                                              \
+  "The Hobby Name maximum length is 260 characters.\n\nIt might have been truncated " \
+  "to the first 260 characters."
+#define CT_MSG_ENTER_FOOD "Enter Name of Food you like"
+#define CT_MSG_FOOD_CUT                                                              \
+  "The Food Name maximum length is 260 characters.\n\nIt might have been truncated " \
+  "to the first 260 characters."
+#define CT_MSG_RECOVERY_FILE_EXISTS                                                   \
+  "A Password Recovery File exists for this Username.\n\nClick OK to overwrite this " \
+  "file using your provided answers.\n\nClick CANCEL to not overwrite this file. If " \
+  "you're creating a new User then it wouldn't be created and the program would be "  \
+  "closed.\n\nYou can recover the Password for this Username from a Log-In screen "   \
+  "option."
+#define CT_MSG_RECOVERY_FILE_MISSING                                                  \
+  "The Password Recovery File for this Username does not exist.\n\nEither, you "      \
+  "entered an incorrect Username.\n\nOr, the Password Recovery File for this "        \
+  "Username might have been deleted or moved or renamed from outside the program. "   \
+  "This could be due to changing data in program folder from outside of the "         \
+  "Cryptelle software. Without this file, you would not be able to recover the "      \
+  "Password for this Username.\n\nIf you have forgotten your Password, your data in " \
+  "your Cryptelle can still be directly read from your hard disk for which you "      \
+  "might need professional assistance."
+#define CT_MSG_RECOVERED_HEAD "Your Password:\n\n"
+#define CT_MSG_RECOVERED_TAIL "\n\nNext is Change Password screen."
+
+// A storage file already at the chosen path may be another user's container:
+// creating over it would format it, and a failed creation would delete it.
+#define CT_MSG_STORAGE_FILE_EXISTS                                                     \
+  "A Cryptelle file with this Name already exists at this Location.\n\nIt might hold " \
+  "another user's data, so it is left untouched.\n\nEnter another Cryptelle Name or, " \
+  "using Browse, select another Location."

@@ -9,16 +9,16 @@
 #include "client_dialogs.h"
 #include "client_messages.h"
 #include "client_texts.h"
+#include "dialog_common.h"
 #include "flow_steps.h"
 #include "message_box.h"
 #include "resource_ids.h"
 #include "shell_rules.h"
 #include "shell_state.h"
 #include "tray_icon.h"
+#include "volume_operations.h"
 
 namespace {
-
-constexpr size_t kLetterMessageUnits = 780;
 
 bool TrayEventsAllowed() {
   const ShellState& shell = ClientShell();
@@ -112,13 +112,13 @@ bool OnChainMessage(UINT message) {
       Post(UM_SHOW_CREATE_USER);
       return true;
     case UM_LOGGED_IN:
-      WipeText(Accounts().Password);
+      WipeText(Password);
       return true;
     case UM_SHOW_CREATE_USER:
       ShowCreateUserDialog();
       return true;
     case UM_USER_ENTERED:
-      Post(Accounts().WantRecoveryFile ? UM_SHOW_RECOVERY_SETUP : UM_SHOW_STORAGE_SETUP);
+      Post(WantRecoveryFile ? UM_SHOW_RECOVERY_SETUP : UM_SHOW_STORAGE_SETUP);
       return true;
     case UM_SHOW_RECOVERY_SETUP:
       ShowRecoverySetupDialog();
@@ -168,20 +168,6 @@ LRESULT Dispatch(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
 }
 
 }  // namespace
-
-int LockAndExit() {
-  ShellState& shell = ClientShell();
-  if (LockCryptDsk(shell.CurrentDriveLetter, nullptr, 0) == 1) {
-    shell.CurrentDriveLetter = 0;
-    return 1;
-  }
-  char16_t message[kLetterMessageUnits];
-  BuildLetterMessage(static_cast<char16_t>(shell.CurrentDriveLetter),
-                     CT_U(CT_MSG_LOCK_EXIT_REASONS), message, kLetterMessageUnits);
-  ShowMessage(shell.mainWindow, CT_W(CT_TITLE_PRIVACY_ALERT_BOX), AsWide(message),
-              MB_ICONINFORMATION);
-  return 0;
-}
 
 int MenuCommand(int id) {
   ShellState& shell = ClientShell();

@@ -8,6 +8,3 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
 
 // A tray menu command: 1 success, 0 failure, -1 error.
 int MenuCommand(int id);
-
-// Detaches the open container for the tray menu; 1 locked, 0 not.
-int LockAndExit();

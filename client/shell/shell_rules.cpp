@@ -81,24 +81,6 @@ int BuildStorageShortcutPath(const char16_t* sharedDocumentsFolder, PathBuffer* 
   return BuildProgramFilePath(sharedDocumentsFolder, CT_U(CT_SHORTCUT_FILE), out);
 }
 
-int BuildLetterMessage(char16_t driveLetter, const char16_t* reasons, char16_t* out, size_t units) {
-  char16_t letterText[] = CT_U(CT_MSG_LETTER_TEXT);
-  letterText[2] = driveLetter;
-  const char16_t* parts[] = {CT_U(CT_MSG_LETTER_HEAD), letterText, reasons};
-  size_t used = 0;
-  for (const char16_t* part : parts) {
-    const size_t length = Utf16Length(part);
-    if (used + length >= units) {
-      out[0] = 0;
-      return 0;
-    }
-    memcpy(out + used, part, length * sizeof(char16_t));
-    used += length;
-  }
-  out[used] = 0;
-  return 1;
-}
-
 unsigned long long FreeSpaceFigureMb(unsigned long long freeBytes, unsigned long long sizeMb) {
   constexpr unsigned long long kMiB = 1048576;
   if (freeBytes <= (sizeMb + 1) * kMiB) return 0;

@@ -50,10 +50,6 @@ int BuildProgramFilePath(const char16_t* installFolder, const char16_t* fileName
 // fits, else 0 with the field emptied.
 int CopyIntoField(const char16_t* text, char16_t* field, size_t units);
 
-// The letter message of a failed lock: head, "( H: )", reasons. 1, or 0 when
-// it does not fit `units` (out empty).
-int BuildLetterMessage(char16_t driveLetter, const char16_t* reasons, char16_t* out, size_t units);
-
 // The free-space figure of the storage screen in whole MB: what stays free
 // after a container of sizeMb, or 0 when that would leave less than 1 MB.
 unsigned long long FreeSpaceFigureMb(unsigned long long freeBytes, unsigned long long sizeMb);

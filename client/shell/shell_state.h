@@ -14,7 +14,6 @@ struct ShellState {
   HWND mainWindow = nullptr;
   wchar_t windowTitle[33] = {};
 
-  wchar_t InstallFolder[kPathBufferUnits] = {};
   wchar_t SharedDocumentsFolder[kPathBufferUnits] = {};
   bool SharedDocumentsFolderKnown = false;
   int SharedDocumentsKind = -1;

@@ -2,8 +2,8 @@
 
 #include <shlobj.h>
 
+#include "account_state.h"
 #include "client_texts.h"
-#include "driver_port.h"
 #include "main_window.h"
 #include "message_box.h"
 #include "path_rules.h"
@@ -14,7 +14,7 @@
 
 int CreateSingleInstanceMutex() {
   PathBuffer name;
-  if (BuildInstanceMutexName(AsUtf16(ClientShell().InstallFolder), &name) != 1) return -1;
+  if (BuildInstanceMutexName(AsUtf16(InstallFolder), &name) != 1) return -1;
   HANDLE mutex = CreateMutexW(nullptr, TRUE, AsWide(name.c_str()));
   const DWORD error = GetLastError();
   if (mutex == nullptr) return error == ERROR_ACCESS_DENIED ? -1 : 0;
@@ -40,47 +40,9 @@ int CheckOsVersion() {
   return 0;
 }
 
-namespace {
-
-UniqueHandle OpenQueryToken() {
-  HANDLE token = nullptr;
-  if (OpenThreadToken(GetCurrentThread(), TOKEN_QUERY, TRUE, &token)) return UniqueHandle(token);
-  if (GetLastError() != ERROR_NO_TOKEN) return {};
-  if (OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token)) return UniqueHandle(token);
-  return {};
-}
-
-}  // namespace
-
-int IsUserAdmin() {
-  UniqueHandle token = OpenQueryToken();
-  if (!token.valid()) return 0;
-  DWORD size = 0;
-  GetTokenInformation(token.get(), TokenGroups, nullptr, 0, &size);
-  if (size == 0) return 0;
-  UniqueLocal buffer(LocalAlloc(LPTR, size));
-  if (!buffer.valid() ||
-      !GetTokenInformation(token.get(), TokenGroups, buffer.get(), size, &size)) {
-    return 0;
-  }
-  SID_IDENTIFIER_AUTHORITY authority = SECURITY_NT_AUTHORITY;
-  PSID administrators = nullptr;
-  if (!AllocateAndInitializeSid(&authority, 2, SECURITY_BUILTIN_DOMAIN_RID, DOMAIN_ALIAS_RID_ADMINS,
-                                0, 0, 0, 0, 0, 0, &administrators)) {
-    return 0;
-  }
-  const auto* groups = static_cast<const TOKEN_GROUPS*>(buffer.get());
-  int found = 0;
-  for (DWORD i = 0; i < groups->GroupCount && found == 0; ++i) {
-    if (EqualSid(groups->Groups[i].Sid, administrators)) found = 1;
-  }
-  FreeSid(administrators);
-  return found;
-}
-
 int GetSharedDocumentsKind() {
   ShellState& shell = ClientShell();
-  const DWORD attributes = GetFileAttributesW(shell.InstallFolder);
+  const DWORD attributes = GetFileAttributesW(InstallFolder);
   if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_DIRECTORY)) {
     shell.SharedDocumentsFolderKnown = false;
     return 0;
@@ -101,7 +63,7 @@ int GetSharedDocumentsKind() {
 int UserKeyFilesExist() {
   PathBuffer folder;
   PathBuffer pattern;
-  if (BuildProgramFilePath(AsUtf16(ClientShell().InstallFolder), kKeyFolderName, &folder) != 1 ||
+  if (BuildProgramFilePath(AsUtf16(InstallFolder), kKeyFolderName, &folder) != 1 ||
       folder.AppendSeparatorIfMissing() != 1 || pattern.Assign(folder.c_str()) != 1 ||
       pattern.Append(CT_U(CT_KEY_FOLDER_PATTERN)) != 1) {
     ShowErrorBox(nullptr, CT_W(CT_MSG_GENERAL_ERROR));
@@ -135,19 +97,4 @@ int RegisterMainWindowClass() {
   if (RegisterClassExW(&windowClass) != 0) return 1;
   ShowErrorBox(nullptr, CT_W(CT_MSG_GENERAL_ERROR));
   return 0;
-}
-
-int IsDriverIdle(HWND owner) {
-  BYTE isOpen = 0xFF;
-  DWORD openError = 0;
-  const int answered = QueryCryptDskIsOpen(&isOpen, &openError);
-  if (answered == 0) {
-    if (openError == ERROR_ACCESS_DENIED) {
-      ShowMessage(owner, CT_W(CT_TITLE_RUN_AS_ADMIN), CT_W(CT_MSG_RUN_AS_ADMIN),
-                  MB_ICONINFORMATION);
-    }
-    ClientShell().DriverUnavailable = true;
-    return 0;
-  }
-  return (answered == 1 && isOpen != 1) ? 1 : 0;
 }

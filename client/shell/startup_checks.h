@@ -12,8 +12,6 @@ int RunClient(HINSTANCE instance);
 int CreateSingleInstanceMutex();
 // 1 for Windows XP (5.1) or later, else 0 after its message.
 int CheckOsVersion();
-// 1 when the token's groups hold the Administrators group.
-int IsUserAdmin();
 // 0 not determined, 1 FAT family, 2 another file system.
 int GetSharedDocumentsKind();
 // 1 a user key file exists in the Key folder, 0 none or not listable, -1
@@ -21,6 +19,3 @@ int GetSharedDocumentsKind();
 int UserKeyFilesExist();
 // 1, or 0 after the general error message.
 int RegisterMainWindowClass();
-// 1 the driver answers and has no image attached, else 0 (DriverUnavailable
-// set when the control device could not be opened).
-int IsDriverIdle(HWND owner);

@@ -3,6 +3,7 @@
 #include <shellapi.h>
 #include <stddef.h>
 
+#include "account_state.h"
 #include "client_messages.h"
 #include "client_texts.h"
 #include "message_box.h"
@@ -114,7 +115,7 @@ int OpenDriveInExplorer() {
 int OpenManual() {
   ShellState& shell = ClientShell();
   PathBuffer manual;
-  if (BuildProgramFilePath(AsUtf16(shell.InstallFolder), CT_U(CT_MANUAL_FILE), &manual) != 1) {
+  if (BuildProgramFilePath(AsUtf16(InstallFolder), CT_U(CT_MANUAL_FILE), &manual) != 1) {
     return -1;
   }
   const auto result = reinterpret_cast<INT_PTR>(ShellExecuteW(

@@ -4,6 +4,8 @@
 
 #include <windows.h>
 
+#include "account_state.h"
+
 template <typename Traits>
 class UniqueObject {
  public:
@@ -111,13 +113,8 @@ class ComPtr {
   Interface* pointer_ = nullptr;
 };
 
-// Wide views of the portable char16_t texts (wchar_t is 16 bits on Windows).
-inline const wchar_t* AsWide(const char16_t* text) {
-  return reinterpret_cast<const wchar_t*>(text);
-}
+// Wide views of the portable char16_t texts (wchar_t is 16 bits on Windows);
+// the const views come with the account state.
 inline wchar_t* AsWide(char16_t* text) {
   return reinterpret_cast<wchar_t*>(text);
-}
-inline const char16_t* AsUtf16(const wchar_t* text) {
-  return reinterpret_cast<const char16_t*>(text);
 }

@@ -10,21 +10,21 @@
 #include "dialog_common.h"
 #include "flow_steps.h"
 #include "resource_ids.h"
+#include "win/program_folder.h"
 
 namespace {
 
 constexpr int kButtons[] = {IDOK, IDCANCEL};
 
 void ForgetFlowState() {
-  AccountState& accounts = Accounts();
-  WipeText(accounts.OldPassword);
-  WipeText(accounts.RecoveryFilePath);
-  WipeText(accounts.UserKeyFilePath);
-  WipeText(accounts.StorageFilePath);
-  WipeText(accounts.Password);
-  WipeText(accounts.UserName);
-  accounts.PasswordRecovered = false;
-  accounts.ChangingPassword = false;
+  WipeText(OldPassword);
+  WipeText(RecoveryFilePath);
+  WipeText(UserKeyFilePath);
+  WipeText(StorageFilePath);
+  WipeText(Password);
+  WipeText(UserName);
+  PasswordRecovered = false;
+  ChangingPassword = false;
 }
 
 class ChangePasswordDialog : public DialogBase {
@@ -36,8 +36,8 @@ class ChangePasswordDialog : public DialogBase {
     }
     const int locked[] = {IDC_CHANGE_USER, IDC_CHANGE_OLD};
     EnableControls(locked, CountOf(locked), true);
-    if (Accounts().PasswordRecovered) {
-      SetDlgItemTextW(window(), IDC_CHANGE_USER, Accounts().UserName);
+    if (PasswordRecovered) {
+      SetDlgItemTextW(window(), IDC_CHANGE_USER, UserName);
       SetDlgItemTextW(window(), IDC_CHANGE_OLD, CT_W(CT_PASSWORD_MASK));
       EnableControls(locked, CountOf(locked), false);
     }
@@ -55,37 +55,49 @@ class ChangePasswordDialog : public DialogBase {
   void Change() {
     EnableControls(kButtons, CountOf(kButtons), false);
     WaitCursor wait;
-    AccountState& accounts = Accounts();
-    WipeText(accounts.OldPassword);
-    WipeText(accounts.RecoveryFilePath);
-    accounts.ChangingPassword = true;
-    accounts.MustCloseProgram = false;
+    WipeText(OldPassword);
+    WipeText(RecoveryFilePath);
+    ChangingPassword = true;
+    MustCloseProgram = false;
     const int result = ChangeUserPassword(window());
     if (result == 1) {
       Changed();
-    } else if (result == 0 && !accounts.MustCloseProgram) {
-      accounts.ChangingPassword = false;
+    } else if (result == 0 && !MustCloseProgram) {
+      ChangingPassword = false;
       EnableControls(kButtons, CountOf(kButtons), true);
     } else if (result == 0) {
       ForgetFlowState();
       EndAndPost(1, UM_SHOW_LOG_IN);
-    } else if (accounts.MustCloseProgram) {
+    } else if (MustCloseProgram) {
       EndAndPost(1, UM_EXIT);
     } else {
       ShowGeneralError(window());
     }
   }
 
-  // TODO(flows): delete the user's old recovery file here, before the new
-  // one is offered (ChangingPassword stays set for dialog 806).
+  // The old recovery file no longer matches the password. When it cannot be
+  // removed the program ends through the general error rather than leaving
+  // the user in the tray with no screen. ChangingPassword stays set for 806.
   void Changed() {
-    AccountState& accounts = Accounts();
-    WipeText(accounts.OldPassword);
-    WipeText(accounts.RecoveryFilePath);
-    WipeText(accounts.UserKeyFilePath);
-    WipeText(accounts.StorageFilePath);
-    accounts.PasswordRecovered = false;
-    EndAndPost(1, UM_SHOW_RECOVERY_SETUP);
+    WipeText(OldPassword);
+    WipeText(RecoveryFilePath);
+    WipeText(UserKeyFilePath);
+    WipeText(StorageFilePath);
+    const int located = LocateRecoveryFile(UserName, true);
+    EndDialog(window(), 1);
+    PasswordRecovered = false;
+    if (located == -1 || (located == 1 && !DeleteOldRecoveryFile())) {
+      WipeText(Password);
+      WipeText(UserName);
+      ShowGeneralError(nullptr);
+      return;
+    }
+    PostToMainWindow(UM_SHOW_RECOVERY_SETUP);
+  }
+
+  static bool DeleteOldRecoveryFile() {
+    return SetFileAttributesW(RecoveryFilePath, FILE_ATTRIBUTE_NORMAL) &&
+           DeleteFileW(RecoveryFilePath);
   }
 };
 

@@ -25,16 +25,16 @@ class CreateUserDialog : public DialogBase {
     CheckDlgButton(window(), IDC_RECOVERY_NO, BST_CHECKED);
     CheckDlgButton(window(), IDC_RECOVERY_YES, BST_UNCHECKED);
     // The flag follows the button shown as checked.
-    Accounts().WantRecoveryFile = false;
+    WantRecoveryFile = false;
   }
 
   void OnCommand(int id) override {
     switch (id) {
       case IDC_RECOVERY_YES:
-        Accounts().WantRecoveryFile = true;
+        WantRecoveryFile = true;
         break;
       case IDC_RECOVERY_NO:
-        Accounts().WantRecoveryFile = false;
+        WantRecoveryFile = false;
         break;
       case IDC_RECOVERY_WHAT:
         ShowInfoBox(window(), CT_W(CT_TITLE_RECOVERY_OPTION), CT_W(CT_MSG_RECOVERY_OPTION));
@@ -53,19 +53,18 @@ class CreateUserDialog : public DialogBase {
  private:
   void Next() {
     EnableControls(kInputs, CountOf(kInputs), false);
-    AccountState& accounts = Accounts();
-    WipeText(accounts.Password);
-    WipeText(accounts.UserName);
-    WipeText(accounts.RecoveryFilePath);
-    WipeText(accounts.UserKeyFilePath);
+    WipeText(Password);
+    WipeText(UserName);
+    WipeText(RecoveryFilePath);
+    WipeText(UserKeyFilePath);
     const int result = ValidateNewUser(window());
     if (result == 1) {
       EndAndPost(1, UM_USER_ENTERED);
     } else if (result == 0) {
       EnableControls(kInputs, CountOf(kInputs), true);
     } else {
-      if (accounts.RecoveryFilePath[0] != 0) DeleteFileW(accounts.RecoveryFilePath);
-      if (accounts.UserKeyFilePath[0] != 0) DeleteFileW(accounts.UserKeyFilePath);
+      if (RecoveryFilePath[0] != 0) DeleteFileW(RecoveryFilePath);
+      if (UserKeyFilePath[0] != 0) DeleteFileW(UserKeyFilePath);
       ShowGeneralError(window());
     }
   }

@@ -20,6 +20,7 @@ void DialogBase::EndAndPost(INT_PTR result, UINT message) {
 
 void DialogBase::EnableControls(const int* ids, size_t count, bool enable) {
   for (size_t i = 0; i < count; ++i) EnableWindow(GetDlgItem(window_, ids[i]), enable);
+  if (enable) ApplyPendingFocus(window_);
 }
 
 void DialogBase::LimitText(int id, int units) {
@@ -31,6 +32,9 @@ INT_PTR DialogBase::Handle(UINT message, WPARAM wParam) {
     case WM_INITDIALOG:
       OnInit();
       return TRUE;
+    case WM_DESTROY:
+      ForgetPendingFocus(window_);
+      return FALSE;
     case WM_COMMAND:
       // Edit-control notifications share the ids; only clicks (and Esc,
       // which arrives as a click on 2) are commands.

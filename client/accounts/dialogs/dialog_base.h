@@ -21,6 +21,7 @@ class DialogBase {
 
   // Ends the dialog with `result` and posts `message` to the main window.
   void EndAndPost(INT_PTR result, UINT message);
+  // Enabling also gives the focus to the field a refusal named.
   void EnableControls(const int* ids, size_t count, bool enable);
   void LimitText(int id, int units);
 

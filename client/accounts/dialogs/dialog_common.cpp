@@ -1,24 +1,25 @@
 #include "dialog_common.h"
 
-#include "account_state.h"
 #include "client_messages.h"
 #include "client_texts.h"
+#include "flow_rules.h"
 #include "message_box.h"
-#include "shell_rules.h"
+#include "platform_checks.h"
+#include "secure_wipe.h"
 #include "shell_state.h"
 
+namespace {
+
+constexpr wchar_t kPendingFocusProperty[] = L"CryptellePendingFocus";
+
+}  // namespace
+
 int CentreDialog(HWND dialog) {
-  RECT desktop;
-  RECT own;
-  if (!GetWindowRect(GetDesktopWindow(), &desktop) || !GetWindowRect(dialog, &own)) return 0;
-  const CentredOrigin origin =
-      CentreOrigin(desktop.left, desktop.top, desktop.right, desktop.bottom, own.right - own.left,
-                   own.bottom - own.top);
-  return SetWindowPos(dialog, HWND_TOP, origin.x, origin.y, 0, 0, SWP_NOSIZE) ? 1 : 0;
+  return CentreWindowOnDesktop(dialog) ? 1 : 0;
 }
 
 void ShowGeneralError(HWND dialog) {
-  WipeText(Accounts().Password);
+  WipeText(Password);
   ShowErrorBox(dialog, CT_W(CT_MSG_GENERAL_ERROR));
   if (dialog != nullptr) EndDialog(dialog, 0);
   PostToMainWindow(UM_EXIT);
@@ -33,4 +34,54 @@ void PostToMainWindow(UINT message) {
 int ReadControlText(HWND dialog, int id, wchar_t* buffer, int units) {
   buffer[0] = 0;
   return GetDlgItemTextW(dialog, id, buffer, units);
+}
+
+void WipeText(WideText& text) {
+  SecureWipeObject(text);
+}
+
+void WipeText(Wiped<WideText>& text) {
+  SecureWipeObject(text.get());
+}
+
+int Refuse(HWND dialog, const wchar_t* title, const wchar_t* text, int focusId) {
+  ShowInfoBox(dialog, title, text);
+  if (focusId != 0) MoveFocusAfterRefusal(dialog, focusId);
+  return 0;
+}
+
+void MoveFocusAfterRefusal(HWND dialog, int id) {
+  SetPropW(dialog, kPendingFocusProperty, reinterpret_cast<HANDLE>(static_cast<INT_PTR>(id)));
+  ApplyPendingFocus(dialog);
+}
+
+int ReadRequiredField(HWND dialog, int id, wchar_t* buffer, const wchar_t* title,
+                      const wchar_t* emptyText, const wchar_t* cutText) {
+  const int units = ReadControlText(dialog, id, buffer, kPathBufferUnits);
+  switch (ClassifyFieldLength(static_cast<size_t>(units))) {
+    case FieldLength::kEmpty:
+      return Refuse(dialog, title, emptyText, id);
+    case FieldLength::kMaybeCut:
+      ShowInfoBox(dialog, title, cutText);
+      return 1;
+    case FieldLength::kTooLong:
+      return -1;
+    case FieldLength::kFits:
+      break;
+  }
+  return 1;
+}
+
+void ApplyPendingFocus(HWND dialog) {
+  const int id =
+      static_cast<int>(reinterpret_cast<INT_PTR>(GetPropW(dialog, kPendingFocusProperty)));
+  if (id == 0) return;
+  HWND control = GetDlgItem(dialog, id);
+  if (control == nullptr || !IsWindowEnabled(control)) return;
+  RemovePropW(dialog, kPendingFocusProperty);
+  SendMessageW(dialog, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(control), TRUE);
+}
+
+void ForgetPendingFocus(HWND dialog) {
+  RemovePropW(dialog, kPendingFocusProperty);
 }

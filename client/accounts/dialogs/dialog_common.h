@@ -1,8 +1,10 @@
-// What every client dialog shares: centring, the general error, and the
-// hand-over to the main window.
+// What every client dialog shares: centring, the general error, the
+// hand-over to the main window, and reading and refusing input.
 #pragma once
 
 #include <windows.h>
+
+#include "account_state.h"
 
 // 1 when the dialog was moved to the centre of the desktop, 0 on failure.
 int CentreDialog(HWND dialog);
@@ -17,3 +19,24 @@ void PostToMainWindow(UINT message);
 // Reads a control's text into a 261-unit buffer; the character count, so that
 // 260 means the text may have been cut.
 int ReadControlText(HWND dialog, int id, wchar_t* buffer, int units);
+
+void WipeText(WideText& text);
+void WipeText(Wiped<WideText>& text);
+
+// Shows a refusal (title, MB_ICONINFORMATION) and moves the focus to
+// `focusId` (0: left where it is). Returns 0, the refusal result.
+int Refuse(HWND dialog, const wchar_t* title, const wchar_t* text, int focusId);
+
+// The focus goes to `id` now, or when the controls are enabled again.
+void MoveFocusAfterRefusal(HWND dialog, int id);
+
+// A field that must not be empty, read into a 261-unit buffer. Empty: the
+// refusal `emptyText` with the focus on the field, 0. Exactly 260 units:
+// `cutText` is shown and the text is used. Longer: -1. Otherwise 1.
+int ReadRequiredField(HWND dialog, int id, wchar_t* buffer, const wchar_t* title,
+                      const wchar_t* emptyText, const wchar_t* cutText);
+
+// The focus a refusal asked for, applied once the dialog's controls are
+// enabled again (a disabled control cannot take it).
+void ApplyPendingFocus(HWND dialog);
+void ForgetPendingFocus(HWND dialog);

@@ -1,5 +1,6 @@
 // The validation steps of the account flows. Each returns 1 (done), 0 (stay:
-// a refusal already shown) or -1 (error: the caller shows the general error).
+// a refusal already shown) or -1 (error: the caller shows the general error,
+// unless MustCloseProgram says the closing was announced already).
 #pragma once
 
 #include <windows.h>
@@ -8,8 +9,6 @@ int ValidateNewUser(HWND dialog);
 int SaveRecoveryAnswers(HWND dialog);
 int CreateUserStorage(HWND dialog);
 int ChangeUserPassword(HWND dialog);
+int RewriteUserFiles(HWND dialog);
 int RecoverPassword(HWND dialog);
 int ValidateLogIn(HWND dialog);
-
-// Detaches the container on `driveLetter`; 1 detached, 0 not.
-int LockCryptDsk(int driveLetter, HWND owner, int quiet);

@@ -51,12 +51,11 @@ class LogInDialog : public DialogBase {
   void LogIn() {
     EnableControls(kButtons, CountOf(kButtons), false);
     WaitCursor wait;
-    AccountState& accounts = Accounts();
-    WipeText(accounts.Password);
-    WipeText(accounts.UserName);
-    WipeText(accounts.UserKeyFilePath);
-    WipeText(accounts.RecoveryFilePath);
-    WipeText(accounts.StorageFilePath);
+    WipeText(Password);
+    WipeText(UserName);
+    WipeText(UserKeyFilePath);
+    WipeText(RecoveryFilePath);
+    WipeText(StorageFilePath);
     const int result = ValidateLogIn(window());
     if (result == 1) {
       EndAndPost(1, UM_LOGGED_IN);

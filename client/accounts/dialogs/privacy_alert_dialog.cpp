@@ -5,11 +5,10 @@
 #include "client_texts.h"
 #include "dialog_base.h"
 #include "dialog_common.h"
-#include "flow_steps.h"
 #include "message_box.h"
 #include "resource_ids.h"
-#include "shell_rules.h"
 #include "shell_state.h"
+#include "volume_operations.h"
 
 namespace {
 
@@ -48,10 +47,10 @@ class PrivacyAlertDialog : public DialogBase {
         return;
       }
     }
-    char16_t message[kLetterMessageUnits];
-    BuildLetterMessage(static_cast<char16_t>(shell.StaleDriveLetter), CT_U(CT_MSG_PRIVACY_REASONS),
-                       message, kLetterMessageUnits);
-    ShowInfoBox(nullptr, CT_W(CT_TITLE_PRIVACY_ALERT_BOX), AsWide(message));
+    wchar_t message[kLetterMessageUnits];
+    if (BuildPrivacyAlertMessage(shell.StaleDriveLetter, message, kLetterMessageUnits) == 1) {
+      ShowInfoBox(nullptr, CT_W(CT_TITLE_PRIVACY_ALERT_BOX), message);
+    }
     WaitCursor wait;
     EnableControls(kButtons, CountOf(kButtons), true);
   }

@@ -33,14 +33,13 @@ class RecoverPasswordDialog : public DialogBase {
   void Recover() {
     EnableControls(kButtons, CountOf(kButtons), false);
     WaitCursor wait;
-    AccountState& accounts = Accounts();
-    accounts.RecoveryMessageShown = false;
+    RecoveryMessageShown = false;
     const int result = RecoverPassword(window());
     if (result == 1) {
-      accounts.PasswordRecovered = true;
+      PasswordRecovered = true;
       EndAndPost(1, UM_SHOW_CHANGE_PASSWORD);
     } else if (result == 0) {
-      if (!accounts.RecoveryMessageShown) {
+      if (!RecoveryMessageShown) {
         ShowInfoBox(window(), CT_W(CT_TITLE_RECOVER_PASSWORD), CT_W(CT_MSG_ANSWERS_INCORRECT));
       }
       EnableControls(kButtons, CountOf(kButtons), true);

@@ -30,10 +30,9 @@ class RecoverySetupDialog : public DialogBase {
 
  private:
   void Cancel() {
-    AccountState& accounts = Accounts();
     EndDialog(window(), 1);
-    if (accounts.ChangingPassword) {
-      accounts.ChangingPassword = false;
+    if (ChangingPassword) {
+      ChangingPassword = false;
       PostToMainWindow(UM_SHOW_LOG_IN);
     } else {
       PostToMainWindow(UM_EXIT);
@@ -43,20 +42,19 @@ class RecoverySetupDialog : public DialogBase {
   void Save() {
     EnableControls(kButtons, CountOf(kButtons), false);
     WaitCursor wait;
-    AccountState& accounts = Accounts();
     const int result = SaveRecoveryAnswers(window());
     if (result == 1) {
       EndDialog(window(), 1);
-      if (accounts.ChangingPassword) {
-        WipeText(accounts.Password);
-        accounts.ChangingPassword = false;
+      if (ChangingPassword) {
+        WipeText(Password);
+        ChangingPassword = false;
         PostToMainWindow(UM_SHOW_LOG_IN);
       } else {
         PostToMainWindow(UM_SHOW_STORAGE_SETUP);
       }
     } else if (result == 0) {
       Refused();
-    } else if (accounts.MustCloseProgram) {
+    } else if (MustCloseProgram) {
       EndAndPost(1, UM_EXIT);
     } else {
       ShowGeneralError(window());
@@ -64,13 +62,12 @@ class RecoverySetupDialog : public DialogBase {
   }
 
   void Refused() {
-    AccountState& accounts = Accounts();
-    if (!accounts.MustCloseProgram) {
+    if (!MustCloseProgram) {
       EnableControls(kButtons, CountOf(kButtons), true);
-    } else if (!accounts.ChangingPassword) {
+    } else if (!ChangingPassword) {
       EndAndPost(1, UM_EXIT);
     } else {
-      accounts.ChangingPassword = false;
+      ChangingPassword = false;
       EndAndPost(1, UM_SHOW_LOG_IN);
     }
   }

@@ -12,6 +12,7 @@
 #include "flow_steps.h"
 #include "message_box.h"
 #include "path_rules.h"
+#include "registry_state.h"
 #include "resource_ids.h"
 #include "shell_rules.h"
 #include "shell_state.h"
@@ -69,12 +70,12 @@ class StorageSetupDialog : public DialogBase {
  protected:
   void OnInit() override {
     if (CentreDialog(window()) != 1) {
-      DeleteIfNamed(Accounts().RecoveryFilePath);
+      DeleteIfNamed(RecoveryFilePath);
       ShowGeneralError(window());
       return;
     }
     if (Fill() != 1) {
-      DeleteIfNamed(Accounts().RecoveryFilePath);
+      DeleteIfNamed(RecoveryFilePath);
       ShowGeneralError(window());
     }
   }
@@ -88,12 +89,11 @@ class StorageSetupDialog : public DialogBase {
  private:
   int Fill() {
     PathBuffer name;
-    if (name.Assign(kStorageFilePrefix) != 1 || name.Append(AsUtf16(Accounts().UserName)) != 1) {
+    if (name.Assign(kStorageFilePrefix) != 1 || name.Append(AsUtf16(UserName)) != 1) {
       return -1;
     }
     PathBuffer folder;
-    if (BuildProgramFilePath(AsUtf16(ClientShell().InstallFolder), kStorageFolderName, &folder) !=
-        1) {
+    if (BuildProgramFilePath(AsUtf16(InstallFolder), kStorageFolderName, &folder) != 1) {
       return -1;
     }
     LimitText(IDC_STORAGE_NAME, 260);
@@ -108,18 +108,17 @@ class StorageSetupDialog : public DialogBase {
 
   void Browse() {
     EnableControls(kBrowseButtons, CountOf(kBrowseButtons), false);
-    AccountState& accounts = Accounts();
     const int browsed = BrowseStorageLocation(window());
     if (browsed == -1) {
-      DeleteIfNamed(accounts.RecoveryFilePath);
-      DeleteIfNamed(accounts.UserKeyFilePath);
+      DeleteIfNamed(RecoveryFilePath);
+      DeleteIfNamed(UserKeyFilePath);
       ShowInfoBox(window(), CT_W(CT_TITLE_CREATE_FOR_USER), CT_W(CT_MSG_USER_NOT_CREATED));
       ShowGeneralError(window());
       return;
     }
     if (ShowFreeSpace(window()) == -1) {
-      DeleteIfNamed(accounts.RecoveryFilePath);
-      DeleteIfNamed(accounts.UserKeyFilePath);
+      DeleteIfNamed(RecoveryFilePath);
+      DeleteIfNamed(UserKeyFilePath);
       ShowGeneralError(window());
       return;
     }
@@ -128,15 +127,14 @@ class StorageSetupDialog : public DialogBase {
 
   void Cancel() {
     ClientShell().CurrentDriveLetter = 0;
-    DeleteIfNamed(Accounts().RecoveryFilePath);
-    DeleteIfNamed(Accounts().UserKeyFilePath);
+    DeleteIfNamed(RecoveryFilePath);
+    DeleteIfNamed(UserKeyFilePath);
     EndAndPost(1, UM_EXIT);
   }
 
   void Create() {
     EnableControls(kInputs, CountOf(kInputs), false);
-    AccountState& accounts = Accounts();
-    WipeText(accounts.StorageFilePath);
+    WipeText(StorageFilePath);
     ClientShell().CurrentDriveLetter = 0;
     WaitCursor wait;
     const int result = CreateUserStorage(window());
@@ -145,10 +143,15 @@ class StorageSetupDialog : public DialogBase {
     } else if (result == 0) {
       EnableControls(kInputs, CountOf(kInputs), true);
     } else {
-      // TODO(flows): the clean-up of a failed creation (files, registry value).
+      // StorageFilePath is set only once the path was found free, so the
+      // file deleted here is one this flow created.
       ClientShell().CurrentDriveLetter = 0;
+      DeleteIfNamed(RecoveryFilePath);
+      DeleteIfNamed(UserKeyFilePath);
+      DeleteIfNamed(StorageFilePath);
+      DeleteDefaultCryptDsk();
       ShowInfoBox(window(), CT_W(CT_TITLE_CREATE_FOR_USER), CT_W(CT_MSG_USER_NOT_CREATED));
-      if (accounts.MustCloseProgram) {
+      if (MustCloseProgram) {
         EndAndPost(1, UM_EXIT);
       } else {
         ShowGeneralError(window());

@@ -14,6 +14,7 @@ bool ChangingPassword;
 bool MustCloseProgram;
 bool WantRecoveryFile;
 bool PasswordRecovered;
+bool RecoveryMessageShown;
 
 int CopyWideText(const WCHAR* source, WCHAR* destination) {
   const size_t length = Utf16Length(AsUtf16(source));

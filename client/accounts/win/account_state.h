@@ -25,6 +25,8 @@ extern bool ChangingPassword;
 extern bool MustCloseProgram;
 extern bool WantRecoveryFile;
 extern bool PasswordRecovered;
+// RecoverPassword has shown its own message, so the dialog adds no other.
+extern bool RecoveryMessageShown;
 
 // The Win32 boundary: WCHAR and char16_t are the same code units.
 inline const char16_t* AsUtf16(const WCHAR* text) {

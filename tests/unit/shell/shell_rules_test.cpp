@@ -93,14 +93,6 @@ TEST(StorageShortcutPath, PathThatDoesNotFitIsAnError) {
   EXPECT_EQ(BuildStorageShortcutPath(folder.c_str(), &path), -1);
 }
 
-TEST(LetterMessage, ShowsTheLetterBetweenBlanksAndTheReasons) {
-  char16_t message[780];
-  ASSERT_EQ(BuildLetterMessage(u'H', CT_U(CT_MSG_PRIVACY_REASONS), message, 780), 1);
-  EXPECT_EQ(Text(message),
-            std::u16string(u"\nYour Cryptelle is opened as ( H: )") + CT_U(CT_MSG_PRIVACY_REASONS));
-  EXPECT_EQ(BuildLetterMessage(u'H', CT_U(CT_MSG_PRIVACY_REASONS), message, 40), 0);
-}
-
 TEST(FreeSpaceFigure, InitialFigureFollowsTheThousandMegabyteEdge) {
   EXPECT_EQ(FreeSpaceFigureMb(1048576000ull, 999), 0u);
   EXPECT_EQ(FreeSpaceFigureMb(1048576001ull, 999), 1u);

@@ -3,6 +3,7 @@
 #include <stdlib.h>
 
 #include "client_texts.h"
+#include "driver_harness.h"
 
 namespace {
 
@@ -46,9 +47,12 @@ void ClientJourney::SetUp() {
   ASSERT_TRUE(CreateDirectoryW(folder_.c_str(), nullptr));
   CreateDirectoryW((folder_ + L"\\Key").c_str(), nullptr);
   CreateDirectoryW((folder_ + L"\\CryptDsks").c_str(), nullptr);
-  ASSERT_TRUE(CopyFileW(gui::FromUnixPath(CRYPTELLE_TWIN_PATH).c_str(), ExePath().c_str(), FALSE));
+  CreateDirectoryW((folder_ + L"\\PRF").c_str(), nullptr);
+  ASSERT_TRUE(
+      CopyFileW(gui::FromUnixPath(CRYPTELLE_CLIENT_PATH).c_str(), ExePath().c_str(), FALSE));
+  ASSERT_TRUE(CopyFileW(gui::FromUnixPath(CRYPTELLE_PROMPT_GUARD_PATH).c_str(),
+                        (folder_ + L"\\PromptGuard.dll").c_str(), FALSE));
   RegDeleteTreeW(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Cryptelle");
-  SetDriverAnswer("idle");
   DrawOwnCaptions();
 }
 
@@ -57,15 +61,31 @@ void ClientJourney::TearDown() {
   RegDeleteTreeW(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Cryptelle");
 }
 
-void ClientJourney::SetDriverAnswer(const char* answer) {
-  const std::wstring path = folder_ + L"\\cryptdsk-answer.txt";
-  DeleteFileW(path.c_str());
-  if (answer[0] == 0) return;
-  HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-  ASSERT_NE(file, INVALID_HANDLE_VALUE);
-  DWORD written = 0;
-  WriteFile(file, answer, static_cast<DWORD>(strlen(answer)), &written, nullptr);
-  CloseHandle(file);
+void ClientJourney::AttachContainer() {
+  using namespace cryptdsk_test;
+  const Container container = ContainerNamed(L"left-attached.cryptdsk");
+  ASSERT_TRUE(CreateContainerFile(container, 1 << 20));
+  Handle device = OpenDevice();
+  ASSERT_TRUE(device.valid());
+  ASSERT_EQ(OpenImage(device.get(), container.NtPath, 1 << 20), kSuccess);
+  // The worker attaches in its own time; the driver says when it has.
+  for (DWORD waited = 0; !IsOpen(device.get()) && waited < gui::kPatienceMs; waited += 50) {
+    Sleep(50);
+  }
+  ASSERT_TRUE(IsOpen(device.get()));
+}
+
+void ClientJourney::DetachContainer() {
+  using namespace cryptdsk_test;
+  Handle device = OpenDevice();
+  ASSERT_TRUE(device.valid());
+  if (IsOpen(device.get())) {
+    EXPECT_EQ(CloseImage(device.get()), kSuccess);
+  }
+  for (DWORD waited = 0; IsOpen(device.get()) && waited < gui::kPatienceMs; waited += 50) {
+    Sleep(50);
+  }
+  EXPECT_FALSE(IsOpen(device.get()));
 }
 
 void ClientJourney::AddKeyFile(const wchar_t* userName) {

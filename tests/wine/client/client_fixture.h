@@ -1,5 +1,6 @@
-// A fresh program folder with the test twin of Cryptelle.exe, and the
-// registry and files a start-up looks at, for each journey.
+// A fresh program folder with the real Cryptelle.exe and PromptGuard.dll, and
+// the registry and files a start-up looks at, for each journey. The driver is
+// installed once per run (journey_main.cpp).
 #pragma once
 
 #include <windows.h>
@@ -15,8 +16,10 @@ class ClientJourney : public ::testing::Test {
   void SetUp() override;
   void TearDown() override;
 
-  // What the stand-in driver answers: "idle", "attached", or "" for none.
-  void SetDriverAnswer(const char* answer);
+  // Attaches a small container through the driver directly, as an earlier
+  // run that was killed would have left it; DetachContainer undoes it.
+  void AttachContainer();
+  void DetachContainer();
   void AddKeyFile(const wchar_t* userName);
   void RegisterUser(const wchar_t* userName);
   void SetOpenFlag(const wchar_t* value);

@@ -77,8 +77,7 @@ TEST_F(ClientJourney, SecondStartShowsAlreadyRunningAndLeavesTheFirstAlone) {
   EXPECT_TRUE(client_.WaitForExit());
 }
 
-TEST_F(ClientJourney, AbsentDriverEndsTheProgramWithoutMessage) {
-  SetDriverAnswer("");
+TEST_F(ClientJourney, StartWithoutTheDriverEndsTheProgramWithoutMessage) {
   ASSERT_TRUE(client_.Start(ExePath()));
   // A message box would keep the process alive: ending on its own is the proof.
   DWORD exitCode = 1;

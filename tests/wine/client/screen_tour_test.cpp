@@ -21,10 +21,15 @@ TEST_F(ClientJourney, CreateUserWithRecoveryFileLeadsToRecoveryThenStorage) {
   ASSERT_NE(createUser, nullptr);
   EXPECT_EQ(IsDlgButtonChecked(createUser, IDC_RECOVERY_NO), BST_CHECKED);
   gui::SetControlText(createUser, IDC_NEW_USER_NAME, L"Ann_2");
+  gui::SetControlText(createUser, IDC_NEW_PASSWORD, L"Secret#1");
+  gui::SetControlText(createUser, IDC_NEW_PASSWORD_AGAIN, L"Secret#1");
   gui::Click(createUser, IDC_RECOVERY_YES);
   HWND recovery = ClickAndWaitFor(createUser, IDOK, CT_W(CT_TITLE_RECOVERY_SETUP));
   ASSERT_NE(recovery, nullptr);
   Screenshot(recovery, "806-recovery-file");
+  gui::SetControlText(recovery, IDC_ANSWER_MAIDEN, L"Smith");
+  gui::SetControlText(recovery, IDC_ANSWER_HOBBY, L"Chess");
+  gui::SetControlText(recovery, IDC_ANSWER_FOOD, L"Soup");
   HWND storage = ClickAndWaitFor(recovery, IDOK, CT_W(CT_TITLE_STORAGE_SETUP));
   ASSERT_NE(storage, nullptr);
   EXPECT_EQ(gui::ControlText(storage, IDC_STORAGE_NAME), L"Cryptelle_Ann_2");
@@ -32,8 +37,12 @@ TEST_F(ClientJourney, CreateUserWithRecoveryFileLeadsToRecoveryThenStorage) {
   EXPECT_EQ(gui::ControlText(storage, IDC_STORAGE_FOLDER),
             L"C:\\Program Files\\Cryptelle\\CryptDsks");
   Screenshot(storage, "808-storage");
+  const std::wstring recoveryFile = folder_ + L"\\PRF\\Ann_2.prf";
+  EXPECT_NE(GetFileAttributesW(recoveryFile.c_str()), INVALID_FILE_ATTRIBUTES);
+  // Cancel here ends the program and takes back what the flow wrote.
   gui::Click(storage, IDCANCEL);
   EXPECT_TRUE(client_.WaitForExit());
+  EXPECT_EQ(GetFileAttributesW(recoveryFile.c_str()), INVALID_FILE_ATTRIBUTES);
 }
 
 TEST_F(ClientJourney, CreateUserWithoutRecoveryFileGoesStraightToStorage) {
@@ -49,6 +58,9 @@ TEST_F(ClientJourney, CreateUserWithoutRecoveryFileGoesStraightToStorage) {
   EXPECT_EQ(gui::MessageBoxText(explanation), CT_W(CT_MSG_RECOVERY_OPTION));
   gui::Click(explanation, IDOK);
   ASSERT_TRUE(gui::WaitUntilGone(explanation));
+  gui::SetControlText(createUser, IDC_NEW_USER_NAME, L"ann");
+  gui::SetControlText(createUser, IDC_NEW_PASSWORD, L"Secret#1");
+  gui::SetControlText(createUser, IDC_NEW_PASSWORD_AGAIN, L"Secret#1");
   HWND storage = ClickAndWaitFor(createUser, IDOK, CT_W(CT_TITLE_STORAGE_SETUP));
   ASSERT_NE(storage, nullptr);
   EXPECT_EQ(gui::FindDialog(CT_W(CT_TITLE_RECOVERY_SETUP)), nullptr);
@@ -87,7 +99,7 @@ TEST_F(ClientJourney, ChangePasswordCancelReturnsToLogInAndNewUserToTheIntroduct
   EXPECT_TRUE(client_.WaitForExit());
 }
 
-TEST_F(ClientJourney, LogInThatCannotCompleteYetKeepsTheDialogUsable) {
+TEST_F(ClientJourney, LogInWithTheStorageFileMissingKeepsTheDialogUsable) {
   RegisterUser(L"ann");
   AddKeyFile(L"ann");
   HWND logIn = StartAndWaitFor(CT_W(CT_TITLE_LOG_IN));
@@ -97,7 +109,7 @@ TEST_F(ClientJourney, LogInThatCannotCompleteYetKeepsTheDialogUsable) {
   // The refusal carries the dialog's own title.
   HWND refusal = gui::WaitForDialog(CT_W(CT_TITLE_LOG_IN), logIn);
   ASSERT_NE(refusal, nullptr);
-  EXPECT_EQ(gui::MessageBoxText(refusal), CT_W(CT_MSG_NOT_YET_AVAILABLE));
+  EXPECT_EQ(gui::MessageBoxText(refusal), CT_W(CT_MSG_STORAGE_FILE_MISSING));
   gui::Click(refusal, IDOK);
   ASSERT_TRUE(gui::WaitUntilGone(refusal));
   EXPECT_TRUE(gui::WaitUntilEnabled(logIn, IDOK));
@@ -107,17 +119,18 @@ TEST_F(ClientJourney, LogInThatCannotCompleteYetKeepsTheDialogUsable) {
 }
 
 TEST_F(ClientJourney, ContainerLeftAttachedOffersThePrivacyAlert) {
-  SetDriverAnswer("attached");
+  AttachContainer();
   SetOpenFlag(L"H:");
   HWND alert = StartAndWaitFor(CT_W(CT_TITLE_PRIVACY_ALERT_DIALOG));
   ASSERT_NE(alert, nullptr);
   Screenshot(alert, "801-privacy-alert");
   gui::Click(alert, IDCANCEL);
   EXPECT_TRUE(client_.WaitForExit());
+  DetachContainer();
 }
 
 TEST_F(ClientJourney, ContainerLeftAttachedWithMalformedFlagEndsWithRegistryMessage) {
-  SetDriverAnswer("attached");
+  AttachContainer();
   SetOpenFlag(L"H:\\");
   ASSERT_TRUE(client_.Start(ExePath()));
   HWND box = gui::WaitForDialog(CT_W(CT_PRODUCT));
@@ -125,4 +138,5 @@ TEST_F(ClientJourney, ContainerLeftAttachedWithMalformedFlagEndsWithRegistryMess
   EXPECT_EQ(gui::MessageBoxText(box), CT_W(CT_MSG_REGISTRY_CHANGED));
   gui::Click(box, IDOK);
   EXPECT_TRUE(client_.WaitForExit());
+  DetachContainer();
 }

@@ -8,7 +8,9 @@ build=$(cd "$1" && pwd)
 shots=$(mktemp -d)
 trap 'rm -rf "$shots"' EXIT
 CRYPTELLE_SCREENSHOT_DIR=$shots CRYPTELLE_WINE_ROOT=$build/wine \
-  "$root/tools/wine/wine-run" --display -- "$build/tests/wine/client/client_journeys_test.exe"
+  CRYPTDSK_PACKAGE_DIR=$build/driver/kernel \
+  "$root/tools/wine/wine-run" --display --setup "$root/tests/wine/driver/install-driver.sh" -- \
+  "$build/tests/wine/client/client_journeys_test.exe" --gtest_filter=-*WithoutTheDriver*
 mkdir -p "$root/docs/screens"
 for capture in "$shots"/*.bmp; do
   /usr/bin/convert "$capture" "$root/docs/screens/$(basename "$capture" .bmp).png"
