@@ -3,10 +3,13 @@
 #   - the driver package where setup would put it (the test program installs
 #     the driver itself, in its own wine session);
 #   - the stand-in fmifs.dll in system32 (Wine has none);
-#   - NTFS images made by mkntfs for each container size the tests use.
+#   - NTFS images made by mkntfs for each container size the tests use;
+#   - an empty hand-over folder, when one is named, holding copies of those
+#     images (ntfs/<bytes>.img) for the Linux-side check of the containers.
 #   CRYPTDSK_PACKAGE_DIR     folder holding cryptdsk.sys and cryptdsk.inf
 #   CRYPTELLE_FMIFS_STANDIN  the stand-in fmifs.dll
 #   CRYPTELLE_NTFS_SIZES_MB  container sizes in MB, separated by blanks
+#   CRYPTELLE_VOLUME_HANDOVER  optional: the hand-over folder (emptied here)
 cryptdsk_drivers=$WINEPREFIX/drive_c/windows/system32/drivers
 mkdir -p "$cryptdsk_drivers" "$WINEPREFIX/drive_c/cryptdsk-package"
 cp "$CRYPTDSK_PACKAGE_DIR/cryptdsk.sys" "$cryptdsk_drivers/cryptdsk.sys"
@@ -17,6 +20,17 @@ mkdir -p "$ntfs_images"
 for megabytes in $CRYPTELLE_NTFS_SIZES_MB; do
   image=$ntfs_images/$((megabytes * 1048576)).img
   truncate -s "$((megabytes * 1048576))" "$image"
-  /sbin/mkntfs --force --quiet --quick --cluster-size 4096 --label Cryptelle \
-    --partition-start 0 --heads 255 --sectors-per-track 63 "$image" >/dev/null
+  # mkntfs remarks on stderr that a file is no block device: shown only when
+  # it fails.
+  if ! mkntfs_output=$(/sbin/mkntfs --force --quiet --quick --cluster-size 4096 \
+      --label Cryptelle --partition-start 0 --heads 255 --sectors-per-track 63 "$image" 2>&1); then
+    echo "$mkntfs_output" >&2
+    exit 1
+  fi
 done
+if [[ -n ${CRYPTELLE_VOLUME_HANDOVER:-} ]]; then
+  mkdir -p "$CRYPTELLE_VOLUME_HANDOVER/ntfs"
+  rm -f "$CRYPTELLE_VOLUME_HANDOVER"/*.cryptdsk "$CRYPTELLE_VOLUME_HANDOVER"/ann.user \
+    "$CRYPTELLE_VOLUME_HANDOVER"/ntfs/*.img
+  cp --sparse=always "$ntfs_images"/*.img "$CRYPTELLE_VOLUME_HANDOVER/ntfs/"
+fi

@@ -46,11 +46,15 @@ bool WriteImage(HANDLE volume, HANDLE image, ULONGLONG size, FormatCallback call
     for (DWORD at = 0; at < read; at += kBlock) {
       const DWORD length = read - at < kBlock ? read - at : kBlock;
       if (IsZero(chunk.data() + at, length)) continue;
-      LARGE_INTEGER position;
-      position.QuadPart = static_cast<LONGLONG>(offset + at);
+      // The position goes with each write: Wine cannot move the file
+      // pointer of a handle that a driver serves (SetFilePointerEx fails
+      // with ERROR_BAD_DEV_TYPE there), but passes a write's own offset on.
+      const ULONGLONG position = offset + at;
+      OVERLAPPED where = {};
+      where.Offset = static_cast<DWORD>(position);
+      where.OffsetHigh = static_cast<DWORD>(position >> 32);
       DWORD written = 0;
-      if (!SetFilePointerEx(volume, position, nullptr, FILE_BEGIN) ||
-          !WriteFile(volume, chunk.data() + at, length, &written, nullptr) || written != length) {
+      if (!WriteFile(volume, chunk.data() + at, length, &written, &where) || written != length) {
         return false;
       }
     }
