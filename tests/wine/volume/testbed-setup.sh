@@ -4,12 +4,13 @@
 #     the driver itself, in its own wine session);
 #   - the stand-in fmifs.dll in system32 (Wine has none);
 #   - NTFS images made by mkntfs for each container size the tests use;
-#   - an empty hand-over folder, when one is named, holding copies of those
-#     images (ntfs/<bytes>.img) for the Linux-side check of the containers.
+#   - copies of those images, when a folder is named for them, for the
+#     Linux-side check of the containers (check-containers.sh).
 #   CRYPTDSK_PACKAGE_DIR     folder holding cryptdsk.sys and cryptdsk.inf
 #   CRYPTELLE_FMIFS_STANDIN  the stand-in fmifs.dll
 #   CRYPTELLE_NTFS_SIZES_MB  container sizes in MB, separated by blanks
-#   CRYPTELLE_VOLUME_HANDOVER  optional: the hand-over folder (emptied here)
+#   CRYPTELLE_NTFS_IMAGE_COPIES  optional: a folder for copies of the images;
+#                                its earlier images are removed
 cryptdsk_drivers=$WINEPREFIX/drive_c/windows/system32/drivers
 mkdir -p "$cryptdsk_drivers" "$WINEPREFIX/drive_c/cryptdsk-package"
 cp "$CRYPTDSK_PACKAGE_DIR/cryptdsk.sys" "$cryptdsk_drivers/cryptdsk.sys"
@@ -28,9 +29,8 @@ for megabytes in $CRYPTELLE_NTFS_SIZES_MB; do
     exit 1
   fi
 done
-if [[ -n ${CRYPTELLE_VOLUME_HANDOVER:-} ]]; then
-  mkdir -p "$CRYPTELLE_VOLUME_HANDOVER/ntfs"
-  rm -f "$CRYPTELLE_VOLUME_HANDOVER"/*.cryptdsk "$CRYPTELLE_VOLUME_HANDOVER"/ann.user \
-    "$CRYPTELLE_VOLUME_HANDOVER"/ntfs/*.img
-  cp --sparse=always "$ntfs_images"/*.img "$CRYPTELLE_VOLUME_HANDOVER/ntfs/"
+if [[ -n ${CRYPTELLE_NTFS_IMAGE_COPIES:-} ]]; then
+  mkdir -p "$CRYPTELLE_NTFS_IMAGE_COPIES"
+  rm -f "$CRYPTELLE_NTFS_IMAGE_COPIES"/*.img
+  cp --sparse=always "$ntfs_images"/*.img "$CRYPTELLE_NTFS_IMAGE_COPIES/"
 fi
