@@ -43,6 +43,27 @@ ClientProcess::~ClientProcess() {
   if (process_ != nullptr) CloseHandle(process_);
 }
 
+bool ClientProcess::LoadLibraryInto(const std::wstring& libraryPath) {
+  const SIZE_T bytes = (libraryPath.size() + 1) * sizeof(wchar_t);
+  void* remote = VirtualAllocEx(process_, nullptr, bytes, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE);
+  if (remote == nullptr) return false;
+  bool loaded = false;
+  // kernel32 sits at the same address in every process of the session.
+  auto* load = reinterpret_cast<LPTHREAD_START_ROUTINE>(
+      reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "LoadLibraryW")));
+  if (WriteProcessMemory(process_, remote, libraryPath.c_str(), bytes, nullptr)) {
+    HANDLE thread = CreateRemoteThread(process_, nullptr, 0, load, remote, 0, nullptr);
+    if (thread != nullptr) {
+      DWORD module = 0;
+      loaded = WaitForSingleObject(thread, kPatienceMs) == WAIT_OBJECT_0 &&
+               GetExitCodeThread(thread, &module) && module != 0;
+      CloseHandle(thread);
+    }
+  }
+  VirtualFreeEx(process_, remote, 0, MEM_RELEASE);
+  return loaded;
+}
+
 bool ClientProcess::Start(const std::wstring& exePath) {
   STARTUPINFOW startup = {};
   startup.cb = sizeof(startup);

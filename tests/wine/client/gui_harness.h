@@ -26,6 +26,9 @@ class ClientProcess {
   bool Running() const;
   // Ends the process at once, like a crash.
   void Kill();
+  // Loads a library into the running program through a thread of its own
+  // (LoadLibraryW); true when the library's initialisation succeeded.
+  bool LoadLibraryInto(const std::wstring& libraryPath);
   DWORD id() const { return processId_; }
 
  private:

@@ -1,0 +1,163 @@
+// Creating a user through the screens: the refusals that matter, then a
+// container created by the driver, formatted and opened as H:, and Lock &
+// Exit leaving nothing behind.
+#include <string>
+
+#include "account_texts.h"
+#include "client_texts.h"
+#include "cryptdsk_protocol.h"
+#include "flows_fixture.h"
+#include "resource_ids.h"
+#include "volume_texts.h"
+
+namespace {
+
+const std::wstring kCreateUser = CT_W(CT_TITLE_CREATE_USER);
+const std::wstring kCreateForUser = CT_W(CT_TITLE_CREATE_FOR_USER);
+constexpr wchar_t kDriveIconKey[] =
+    L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Explorer\\DriveIcons\\H\\DefaultIcon";
+
+void WriteFileWith(const std::wstring& path, const char* content) {
+  HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+  ASSERT_NE(file, INVALID_HANDLE_VALUE);
+  DWORD written = 0;
+  WriteFile(file, content, static_cast<DWORD>(strlen(content)), &written, nullptr);
+  CloseHandle(file);
+}
+
+std::string ReadWholeFile(const std::wstring& path) {
+  HANDLE file =
+      CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return "<none>";
+  char content[256] = {};
+  DWORD read = 0;
+  ReadFile(file, content, sizeof(content) - 1, &read, nullptr);
+  CloseHandle(file);
+  return std::string(content, read);
+}
+
+ULONGLONG FileSize(const std::wstring& path) {
+  WIN32_FILE_ATTRIBUTE_DATA data = {};
+  if (!GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data)) return 0;
+  return (static_cast<ULONGLONG>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+}
+
+}  // namespace
+
+TEST_F(FlowJourney, CreateUserRefusesBadNamesAndTakenNamesAndMismatchedPasswords) {
+  // A recovery file is all that is left of an earlier "Bob".
+  WriteFileWith(RecoveryFilePath(L"Bob"), "left over");
+  StartWithStandIn(CT_W(CT_TITLE_WELCOME));
+  HWND createUser = OpenCreateUserFromWelcome();
+  ASSERT_NE(createUser, nullptr);
+
+  for (const wchar_t* name : {L"Ann-2", L"Ann 2", L"Ann.2"}) {
+    FillUser(createUser, name, L"Secret#1", L"Secret#1");
+    gui::Click(createUser, IDOK);
+    EXPECT_EQ(AnswerBox(kCreateUser.c_str(), IDOK, createUser), CT_W(CT_MSG_USERNAME_NOT_PLAIN));
+    ASSERT_TRUE(gui::WaitUntilEnabled(createUser, IDOK));
+  }
+  FillUser(createUser, L"Bob", L"Secret#1", L"Secret#1");
+  gui::Click(createUser, IDOK);
+  EXPECT_EQ(AnswerBox(kCreateUser.c_str(), IDOK, createUser), CT_W(CT_MSG_USERNAME_EXISTS));
+  ASSERT_TRUE(gui::WaitUntilEnabled(createUser, IDOK));
+
+  FillUser(createUser, L"Ann_2", L"Secret#1", L"Secret#2");
+  gui::Click(createUser, IDOK);
+  EXPECT_EQ(AnswerBox(kCreateUser.c_str(), IDOK, createUser), CT_W(CT_MSG_PASSWORDS_DIFFER));
+  ASSERT_TRUE(gui::WaitUntilEnabled(createUser, IDOK));
+  EXPECT_EQ(gui::ControlText(createUser, IDC_NEW_PASSWORD), L"");
+  EXPECT_EQ(gui::ControlText(createUser, IDC_NEW_PASSWORD_AGAIN), L"");
+  EXPECT_EQ(gui::ControlText(createUser, IDC_NEW_USER_NAME), L"Ann_2");
+
+  // Ann_2 is accepted; nothing is written before the storage screen.
+  FillUser(createUser, L"Ann_2", L"Secret#1", L"Secret#1");
+  gui::Click(createUser, IDOK);
+  HWND storage = gui::WaitForDialog(CT_W(CT_TITLE_STORAGE_SETUP));
+  ASSERT_NE(storage, nullptr);
+  EXPECT_FALSE(FileExists(KeyFilePath(L"Ann_2")));
+  gui::Click(storage, IDCANCEL);
+  EXPECT_TRUE(client_.WaitForExit());
+}
+
+TEST_F(FlowJourney, StorageScreenRefusalsThenAFiveMegabyteUserIsCreatedOpenedAndLockedClean) {
+  StartWithStandIn(CT_W(CT_TITLE_WELCOME));
+  HWND createUser = OpenCreateUserFromWelcome();
+  ASSERT_NE(createUser, nullptr);
+  FillUser(createUser, L"Ann_2", L"Secret#1", L"Secret#1");
+  gui::Click(createUser, IDOK);
+  HWND storage = gui::WaitForDialog(CT_W(CT_TITLE_STORAGE_SETUP));
+  ASSERT_NE(storage, nullptr);
+  // The size field takes four digits at most: 10000 cannot be typed.
+  EXPECT_EQ(SendMessageW(GetDlgItem(storage, IDC_STORAGE_SIZE), EM_GETLIMITTEXT, 0, 0), 4);
+
+  const auto refusedWith = [&](const std::wstring& title, const wchar_t* text) {
+    gui::Click(storage, IDOK);
+    EXPECT_EQ(AnswerBox(title.c_str(), IDOK, storage), text);
+    EXPECT_TRUE(gui::WaitUntilEnabled(storage, IDOK));
+  };
+  gui::SetControlText(storage, IDC_STORAGE_SIZE, L"4");
+  refusedWith(kCreateUser, CT_W(CT_MSG_STORAGE_SIZE_MINIMUM));
+  gui::SetControlText(storage, IDC_STORAGE_SIZE, L"5");
+  gui::SetControlText(storage, IDC_STORAGE_NAME, L"My.Box");
+  refusedWith(kCreateUser, CT_W(CT_MSG_STORAGE_NAME_NOT_PLAIN));
+  gui::SetControlText(storage, IDC_STORAGE_NAME, L"Cryptelle_Ann_2");
+
+  const std::wstring folder = gui::ControlText(storage, IDC_STORAGE_FOLDER);
+  gui::SetControlText(storage, IDC_STORAGE_FOLDER, L"C:\\" + std::wstring(237, L'f'));
+  refusedWith(kCreateForUser, CT_W(CT_MSG_STORAGE_FILE_NAME_LONG));
+  gui::SetControlText(storage, IDC_STORAGE_FOLDER, folder);
+
+  // Someone else's container at the chosen path is refused and left as it is.
+  const std::wstring existing = StoragePath(L"Cryptelle_Ann_2");
+  WriteFileWith(existing, "another user's data");
+  refusedWith(kCreateForUser, CT_W(CT_MSG_STORAGE_FILE_EXISTS));
+  EXPECT_EQ(ReadWholeFile(existing), "another user's data");
+  EXPECT_FALSE(FileExists(KeyFilePath(L"Ann_2")));
+  ASSERT_TRUE(DeleteFileW(existing.c_str()));
+
+  // Cancelling the confirmation returns to the screen, usable, with nothing
+  // left on disk or in the driver.
+  gui::Click(storage, IDOK);
+  EXPECT_EQ(AnswerBox(kUserCreationTitle, IDCANCEL), kUserCreationConfirmText);
+  ASSERT_TRUE(gui::WaitUntilEnabled(storage, IDOK));
+  for (int id : {IDC_STORAGE_NAME, IDC_STORAGE_SIZE, IDC_STORAGE_BROWSE, IDCANCEL}) {
+    EXPECT_TRUE(gui::ControlEnabled(storage, id)) << id;
+  }
+  EXPECT_FALSE(FileExists(KeyFilePath(L"Ann_2")));
+  EXPECT_FALSE(FileExists(existing));
+  EXPECT_FALSE(DriverHasImage());
+
+  gui::Click(storage, IDOK);
+  EXPECT_EQ(AnswerBox(kUserCreationTitle), kUserCreationConfirmText);
+  ASSERT_TRUE(gui::WaitUntilGone(storage));
+
+  const std::wstring stored = L"c:\\program files\\cryptelle\\cryptdsks\\cryptelle_ann_2.cryptdsk";
+  EXPECT_EQ(RegistryText(HKEY_LOCAL_MACHINE, CT_W(CT_REG_USERS_KEY), L"Ann_2"), stored);
+  EXPECT_EQ(FileSize(stored), 5ull * 1048576);
+  EXPECT_TRUE(FileExists(KeyFilePath(L"Ann_2")));
+  EXPECT_EQ(LinkTarget(L'H'), CRYPTDSK_DEVICE_NAME);
+  EXPECT_TRUE(DriverHasImage());
+  EXPECT_EQ(RegistryText(HKEY_LOCAL_MACHINE, CT_W(CT_REG_STATUS_KEY), CT_W(CT_REG_OPEN_VALUE)),
+            L"H:");
+  EXPECT_EQ(RegistryText(HKEY_LOCAL_MACHINE, kDriveIconKey, nullptr),
+            folder_ + L"\\" + CT_W(CT_OPEN_ICON_FILE));
+  EXPECT_EQ(RegistryText(HKEY_CURRENT_USER, L"Software\\CryptelleTestBed\\Labels", L"H"),
+            kVolumeLabel);
+  const std::wstring shortcut = L"C:\\users\\Public\\Documents\\" CT_W(CT_SHORTCUT_FILE);
+  EXPECT_TRUE(FileExists(shortcut));
+
+  // Lock & Exit from the tray menu: the Locked balloon stays up for its 20
+  // seconds, then the program ends with everything put back.
+  HWND mainWindow = gui::WaitForMainWindow();
+  ASSERT_NE(mainWindow, nullptr);
+  PostMessageW(mainWindow, WM_COMMAND, IDM_LOCK_EXIT, 0);
+  ASSERT_TRUE(client_.WaitForExit());
+  EXPECT_FALSE(DriverHasImage());
+  EXPECT_EQ(LinkTarget(L'H'), L"<none>");
+  EXPECT_EQ(RegistryText(HKEY_LOCAL_MACHINE, CT_W(CT_REG_STATUS_KEY), CT_W(CT_REG_OPEN_VALUE)),
+            L"<none>");
+  EXPECT_EQ(RegistryText(HKEY_LOCAL_MACHINE, kDriveIconKey, nullptr), L"");
+  EXPECT_FALSE(FileExists(shortcut));
+  HandOver(L"Cryptelle_Ann_2", L"Ann_2");
+}

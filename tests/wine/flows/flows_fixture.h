@@ -1,0 +1,54 @@
+// Journeys through the account flows with the real client and driver. The
+// mount-manager stand-in is loaded into each started client; the fmifs.dll
+// stand-in and the NTFS images come from the volume test bed's set-up.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+
+#include "client_fixture.h"
+
+struct RecoveryAnswers {
+  const wchar_t* maiden;
+  const wchar_t* hobby;
+  const wchar_t* food;
+};
+
+class FlowJourney : public ClientJourney {
+ protected:
+  void SetUp() override;
+  void TearDown() override;
+
+  // Starts the client, waits for the screen titled `title` and loads the
+  // mount-manager stand-in into the program.
+  HWND StartWithStandIn(const wchar_t* title);
+  // Waits for a message box titled `title` (not `except`), presses `button`
+  // and gives its text; "<none>" when no box came.
+  std::wstring AnswerBox(const wchar_t* title, int button = IDOK, HWND except = nullptr);
+  // Welcome, the introduction, then Create User.
+  HWND OpenCreateUserFromWelcome();
+  void FillUser(HWND createUser, const wchar_t* name, const wchar_t* password,
+                const wchar_t* again);
+  void FillAnswers(HWND dialog, int firstId, const RecoveryAnswers& answers);
+  // The whole creation from Welcome, confirmed, with or without a recovery
+  // file; the drive is left open.
+  void CreateUserThroughTheScreens(const wchar_t* name, const wchar_t* password,
+                                   const RecoveryAnswers* answers, const wchar_t* sizeMb);
+  // Ends the client like a crash and detaches its container behind its back,
+  // so that the next start finds the driver idle and no flag.
+  void CrashAndDetach();
+
+  std::wstring StoragePath(const std::wstring& storageName) const;
+  std::wstring KeyFilePath(const std::wstring& name) const;
+  std::wstring RecoveryFilePath(const std::wstring& name) const;
+  // Copies a container and its key file to the Linux-side check's folder.
+  void HandOver(const std::wstring& storageName, const std::wstring& userName);
+};
+
+bool FileExists(const std::wstring& path);
+std::wstring RegistryText(HKEY root, const wchar_t* key, const wchar_t* value);
+// The DOS-device target of "X:", or "<none>".
+std::wstring LinkTarget(wchar_t letter);
+void MarkFileOpenOnVolume(DWORD open);
+bool DriverHasImage();

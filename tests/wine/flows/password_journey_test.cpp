@@ -1,0 +1,2 @@
+// Changing and recovering a password through the screens.
+#include "flows_fixture.h"
