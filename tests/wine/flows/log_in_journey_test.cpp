@@ -1,2 +1,111 @@
-// Logging in through the screens with the real key file and registry.
+// Logging in through the screens with the real key file and registry, a lock
+// refused while a file is open on the drive, and after a crash the Privacy
+// Alert of the next start locking the drive that was left open.
+#include <string>
+
+#include "account_texts.h"
+#include "client_texts.h"
+#include "cryptdsk_protocol.h"
 #include "flows_fixture.h"
+#include "resource_ids.h"
+#include "volume_texts.h"
+
+namespace {
+
+const RecoveryAnswers kBeaAnswers = {L"Smith", L"Chess", L"Soup"};
+
+void RegisterStorage(const wchar_t* name, const std::wstring& path) {
+  ASSERT_EQ(RegSetKeyValueW(HKEY_LOCAL_MACHINE, CT_W(CT_REG_USERS_KEY), name, REG_SZ, path.c_str(),
+                            static_cast<DWORD>((path.size() + 1) * sizeof(wchar_t))),
+            ERROR_SUCCESS);
+}
+
+}  // namespace
+
+TEST_F(FlowJourney, LogInRefusalsThenLockRefusedWhileAFileIsOpenThenPrivacyAlertAfterACrash) {
+  StartWithStandIn(CT_W(CT_TITLE_WELCOME));
+  CreateUserThroughTheScreens(L"Bea", L"Secret#1", &kBeaAnswers, L"999");
+  const std::wstring container = StoragePath(L"Cryptelle_Bea");
+  WIN32_FILE_ATTRIBUTE_DATA data = {};
+  ASSERT_TRUE(GetFileAttributesExW(container.c_str(), GetFileExInfoStandard, &data));
+  EXPECT_EQ((static_cast<ULONGLONG>(data.nFileSizeHigh) << 32) | data.nFileSizeLow,
+            999ull * 1048576);
+  EXPECT_TRUE(FileExists(RecoveryFilePath(L"Bea")));
+  CrashAndDetach();
+  HandOver(L"Cryptelle_Bea", L"Bea");
+
+  // Zed has a key file but no registered storage; Yan's registered storage
+  // file is gone. Both get the same message.
+  ASSERT_TRUE(CopyFileW(KeyFilePath(L"Bea").c_str(), KeyFilePath(L"Zed").c_str(), FALSE));
+  ASSERT_TRUE(CopyFileW(KeyFilePath(L"Bea").c_str(), KeyFilePath(L"Yan").c_str(), FALSE));
+  RegisterStorage(L"Yan", L"c:\\program files\\cryptelle\\cryptdsks\\gone.cryptdsk");
+
+  HWND logIn = StartWithStandIn(CT_W(CT_TITLE_LOG_IN));
+  ASSERT_NE(logIn, nullptr);
+  const auto refusal = [&](const wchar_t* name, const wchar_t* password, const wchar_t* title,
+                           int button = IDOK) {
+    gui::SetControlText(logIn, IDC_LOGIN_USER, name);
+    gui::SetControlText(logIn, IDC_LOGIN_PASSWORD, password);
+    gui::Click(logIn, IDOK);
+    const std::wstring text = AnswerBox(title, button, logIn);
+    EXPECT_TRUE(gui::WaitUntilEnabled(logIn, IDOK));
+    for (int id :
+         {IDCANCEL, IDC_LOGIN_FORGOT, IDC_LOGIN_CHANGE, IDC_LOGIN_NEW_USER, IDC_LOGIN_HELP}) {
+      EXPECT_TRUE(gui::ControlEnabled(logIn, id)) << id;
+    }
+    EXPECT_EQ(gui::ControlText(logIn, IDC_LOGIN_USER), name);
+    EXPECT_EQ(gui::ControlText(logIn, IDC_LOGIN_PASSWORD), password);
+    return text;
+  };
+  EXPECT_EQ(refusal(L"", L"", CT_W(CT_TITLE_LOG_IN)), CT_W(CT_MSG_ENTER_USERNAME));
+  EXPECT_EQ(refusal(L"Nobody", L"x", CT_W(CT_TITLE_LOG_IN)), kUserDoesNotExistText);
+  EXPECT_EQ(refusal(L"Bea", L"", CT_W(CT_TITLE_LOG_IN)), CT_W(CT_MSG_ENTER_PASSWORD));
+  EXPECT_EQ(refusal(L"Bea", L"Secret#2", kCreateUserTitle), kPasswordMismatchText);
+  EXPECT_EQ(refusal(L"Zed", L"Secret#1", CT_W(CT_TITLE_LOG_IN)), CT_W(CT_MSG_STORAGE_FILE_MISSING));
+  EXPECT_EQ(refusal(L"Yan", L"Secret#1", CT_W(CT_TITLE_LOG_IN)), CT_W(CT_MSG_STORAGE_FILE_MISSING));
+  // The confirmation's Cancel: the dialog stays usable and no letter is given.
+  EXPECT_EQ(refusal(L"Bea", L"Secret#1", kLogInTitle, IDCANCEL), kLogInConfirmText);
+  EXPECT_EQ(LinkTarget(L'H'), L"<none>");
+  EXPECT_FALSE(DriverHasImage());
+
+  gui::Click(logIn, IDOK);
+  EXPECT_EQ(AnswerBox(kLogInTitle, IDOK, logIn), kLogInConfirmText);
+  ASSERT_TRUE(gui::WaitUntilGone(logIn));
+  EXPECT_EQ(LinkTarget(L'H'), CRYPTDSK_DEVICE_NAME);
+  EXPECT_TRUE(DriverHasImage());
+
+  // A file open on the drive: Lock & Exit is refused with the letter
+  // message, and the drive and the tray menu stay in use.
+  MarkFileOpenOnVolume(1);
+  HWND mainWindow = gui::WaitForMainWindow();
+  ASSERT_NE(mainWindow, nullptr);
+  PostMessageW(mainWindow, WM_COMMAND, IDM_LOCK_EXIT, 0);
+  const std::wstring letterMessage = AnswerBox(kPrivacyAlertBoxTitle);
+  EXPECT_EQ(letterMessage.find(L"\nYour Cryptelle is opened as ( H: ) drive.\n"), 0u)
+      << letterMessage;
+  EXPECT_TRUE(client_.Running());
+  EXPECT_TRUE(DriverHasImage());
+  EXPECT_EQ(LinkTarget(L'H'), CRYPTDSK_DEVICE_NAME);
+  PostMessageW(mainWindow, WM_COMMAND, IDM_ABOUT, 0);
+  HWND about = gui::WaitForDialog(CT_W(CT_TITLE_ABOUT));
+  ASSERT_NE(about, nullptr);
+  gui::Click(about, IDOK);
+  ASSERT_TRUE(gui::WaitUntilGone(about));
+
+  // The client dies with the drive open; the next start offers to lock it.
+  client_.Kill();
+  MarkFileOpenOnVolume(0);
+  EXPECT_TRUE(DriverHasImage());
+  HWND alert = StartWithStandIn(CT_W(CT_TITLE_PRIVACY_ALERT_DIALOG));
+  ASSERT_NE(alert, nullptr);
+  gui::Click(alert, IDOK);
+  // The lock keeps the Locked balloon up for its 20 seconds first.
+  logIn = gui::WaitForDialog(CT_W(CT_TITLE_LOG_IN));
+  ASSERT_NE(logIn, nullptr);
+  EXPECT_FALSE(DriverHasImage());
+  EXPECT_EQ(LinkTarget(L'H'), L"<none>");
+  EXPECT_EQ(RegistryText(HKEY_LOCAL_MACHINE, CT_W(CT_REG_STATUS_KEY), CT_W(CT_REG_OPEN_VALUE)),
+            L"<none>");
+  gui::Click(logIn, IDCANCEL);
+  EXPECT_TRUE(client_.WaitForExit());
+}
