@@ -157,12 +157,22 @@ void MarkFileOpenOnVolume(DWORD open) {
                   sizeof(open));
 }
 
+// The driver, installed once for every test of the program: a second
+// install in the same Wine session would collide with the first.
+class DriverInstalled : public ::testing::Environment {
+ public:
+  void SetUp() override {
+    ASSERT_TRUE(cryptelle_setup::InstallDriver(kInfPath, nullptr, nullptr)) << GetLastError();
+  }
+};
+
+::testing::Environment* const g_driver = ::testing::AddGlobalTestEnvironment(new DriverInstalled);
+
 class VolumeSequences : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {
     // The test bed's mount manager, as it is loaded into the client.
     ASSERT_NE(LoadLibraryW((ProgramFolder() + L"\\volume_system_standin.dll").c_str()), nullptr);
-    ASSERT_TRUE(cryptelle_setup::InstallDriver(kInfPath, nullptr, nullptr)) << GetLastError();
     // Wine's desktop belongs to its explorer.exe, which the format-prompt
     // hook would refuse: make it exist first.
     g_shell.MainWindow = CreateWindowExW(0, L"STATIC", L"main", WS_OVERLAPPEDWINDOW, 0, 0, 100, 100,
