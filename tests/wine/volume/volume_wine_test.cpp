@@ -276,7 +276,7 @@ TEST_F(VolumeSequences, NewStorageIsAttachedFormattedLabelledAndThenLockedClean)
   HandOverContainer(L"5");
 }
 
-TEST_F(VolumeSequences, LargestSizeOf999MegabytesIsAttachedFormattedAndLocked) {
+TEST_F(VolumeSequences, NewStorageOf999MegabytesIsAttachedFormattedAndLocked) {
   SetDlgItemTextW(owner_, 401, L"999");
   CreateStorage();
   ASSERT_EQ(g_shell.CurrentDriveLetter, 'H');
