@@ -16,11 +16,21 @@ for program in nbdfuse mkntfs ntfs-3g ntfscat ntfsls fusermount3; do
   command -v "$program" >/dev/null || { echo "FAILED: $program is not installed"; exit 1; }
 done
 
+# ntfs-3g ends a moment after its umount returns and keeps the disk busy until
+# then, so unmounting the disk below it may need a few tries.
+retry() {
+  for _ in $(seq 50); do
+    "$@" 2>/dev/null && return 0
+    sleep 0.2
+  done
+  "$@"
+}
+
 work=$(mktemp -d "${TMPDIR:-/tmp}/cryptelle-ntfs-XXXXXX")
 nbdfuse_pid=
 cleanup() {
   mountpoint -q "$work/mnt" && umount "$work/mnt"
-  mountpoint -q "$work/fuse" && fusermount3 -u "$work/fuse"
+  mountpoint -q "$work/fuse" && retry fusermount3 -u "$work/fuse"
   [[ -n $nbdfuse_pid ]] && wait "$nbdfuse_pid" 2>/dev/null
   [[ -f $work/nbdkit.pid ]] && kill "$(cat "$work/nbdkit.pid")" 2>/dev/null
   sleep 0.2
@@ -52,13 +62,13 @@ head -c 3000000 /dev/urandom > random.bin
 cp random.bin mnt/folder/random.bin
 umount mnt
 
-ntfs-3g fuse/disk mnt
+retry ntfs-3g fuse/disk mnt
 [[ $(cat mnt/hello.txt) == "written on Linux" ]] || { echo "FAILED: hello.txt reads back wrong"; exit 1; }
 cmp random.bin mnt/folder/random.bin
 rm mnt/folder/random.bin
 echo "kept" > mnt/kept.txt
 umount mnt
-fusermount3 -u fuse
+retry fusermount3 -u fuse
 wait "$nbdfuse_pid"
 nbdfuse_pid=
 kill "$(cat nbdkit.pid)"
