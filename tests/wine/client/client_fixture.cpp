@@ -36,15 +36,24 @@ void DrawOwnCaptions() {
   }
   static const wchar_t kNo[] = L"N";
   RegSetValueExW(key, L"Decorated", 0, REG_SZ, reinterpret_cast<const BYTE*>(kNo), sizeof(kNo));
+  // Nor does Wine wait for a window manager to map or withdraw each window.
+  RegSetValueExW(key, L"Managed", 0, REG_SZ, reinterpret_cast<const BYTE*>(kNo), sizeof(kNo));
   RegCloseKey(key);
 }
 
 }  // namespace
 
 void ClientJourney::SetUp() {
-  folder_ = L"C:\\Program Files\\Cryptelle";
-  DeleteTree(folder_);
-  ASSERT_TRUE(CreateDirectoryW(folder_.c_str(), nullptr));
+  // PromptGuard.dll stays loaded in other processes of the session for a
+  // while after a mount stops its hook, which keeps the earlier folder from
+  // being removed; a journey then gets a fresh folder beside it.
+  const std::wstring base = L"C:\\Program Files\\Cryptelle";
+  folder_ = base;
+  for (int attempt = 2; DeleteTree(folder_), !CreateDirectoryW(folder_.c_str(), nullptr);
+       ++attempt) {
+    ASSERT_LT(attempt, 50);
+    folder_ = base + L" " + std::to_wstring(attempt);
+  }
   CreateDirectoryW((folder_ + L"\\Key").c_str(), nullptr);
   CreateDirectoryW((folder_ + L"\\CryptDsks").c_str(), nullptr);
   CreateDirectoryW((folder_ + L"\\PRF").c_str(), nullptr);

@@ -34,8 +34,7 @@ TEST_F(ClientJourney, CreateUserWithRecoveryFileLeadsToRecoveryThenStorage) {
   ASSERT_NE(storage, nullptr);
   EXPECT_EQ(gui::ControlText(storage, IDC_STORAGE_NAME), L"Cryptelle_Ann_2");
   EXPECT_EQ(gui::ControlText(storage, IDC_STORAGE_SIZE), L"999");
-  EXPECT_EQ(gui::ControlText(storage, IDC_STORAGE_FOLDER),
-            L"C:\\Program Files\\Cryptelle\\CryptDsks");
+  EXPECT_EQ(gui::ControlText(storage, IDC_STORAGE_FOLDER), folder_ + L"\\CryptDsks");
   Screenshot(storage, "808-storage");
   const std::wstring recoveryFile = folder_ + L"\\PRF\\Ann_2.prf";
   EXPECT_NE(GetFileAttributesW(recoveryFile.c_str()), INVALID_FILE_ATTRIBUTES);

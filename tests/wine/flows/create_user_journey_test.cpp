@@ -132,7 +132,8 @@ TEST_F(FlowJourney, StorageScreenRefusalsThenAFiveMegabyteUserIsCreatedOpenedAnd
   EXPECT_EQ(AnswerBox(kUserCreationTitle), kUserCreationConfirmText);
   ASSERT_TRUE(gui::WaitUntilGone(storage));
 
-  const std::wstring stored = L"c:\\program files\\cryptelle\\cryptdsks\\cryptelle_ann_2.cryptdsk";
+  std::wstring stored = StoragePath(L"Cryptelle_Ann_2");
+  for (wchar_t& unit : stored) unit = static_cast<wchar_t>(towlower(unit));
   EXPECT_EQ(RegistryText(HKEY_LOCAL_MACHINE, CT_W(CT_REG_USERS_KEY), L"Ann_2"), stored);
   EXPECT_EQ(FileSize(stored), 5ull * 1048576);
   EXPECT_TRUE(FileExists(KeyFilePath(L"Ann_2")));

@@ -38,7 +38,7 @@ TEST_F(FlowJourney, LogInRefusalsThenLockRefusedWhileAFileIsOpenThenPrivacyAlert
   // file is gone. Both get the same message.
   ASSERT_TRUE(CopyFileW(KeyFilePath(L"Bea").c_str(), KeyFilePath(L"Zed").c_str(), FALSE));
   ASSERT_TRUE(CopyFileW(KeyFilePath(L"Bea").c_str(), KeyFilePath(L"Yan").c_str(), FALSE));
-  RegisterStorage(L"Yan", L"c:\\program files\\cryptelle\\cryptdsks\\gone.cryptdsk");
+  RegisterStorage(L"Yan", StoragePath(L"gone"));
 
   HWND logIn = StartWithStandIn(CT_W(CT_TITLE_LOG_IN));
   ASSERT_NE(logIn, nullptr);
