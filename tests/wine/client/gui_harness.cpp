@@ -153,6 +153,14 @@ bool ControlEnabled(HWND dialog, int id) {
   return IsWindowEnabled(GetDlgItem(dialog, id)) != 0;
 }
 
+int FocusedControlId(HWND dialog) {
+  GUITHREADINFO info = {};
+  info.cbSize = sizeof(info);
+  if (!GetGUIThreadInfo(GetWindowThreadProcessId(dialog, nullptr), &info)) return 0;
+  if (info.hwndFocus == nullptr || GetParent(info.hwndFocus) != dialog) return 0;
+  return GetDlgCtrlID(info.hwndFocus);
+}
+
 void SetControlText(HWND dialog, int id, const std::wstring& text) {
   SendMessageTimeoutW(GetDlgItem(dialog, id), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()),
                       SMTO_ABORTIFHUNG, kPatienceMs, nullptr);

@@ -53,6 +53,9 @@ std::wstring MessageBoxText(HWND box);
 std::wstring ControlText(HWND dialog, int id);
 std::wstring WindowTitle(HWND window);
 bool ControlEnabled(HWND dialog, int id);
+// The id of the control of `dialog` that has the keyboard focus in its
+// thread, or 0 when the focus is elsewhere.
+int FocusedControlId(HWND dialog);
 
 void SetControlText(HWND dialog, int id, const std::wstring& text);
 // Posts BM_CLICK to the button, so that a box it opens does not block us.

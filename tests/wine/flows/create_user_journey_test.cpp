@@ -56,6 +56,7 @@ TEST_F(FlowJourney, CreateUserRefusesBadNamesAndTakenNamesAndMismatchedPasswords
     gui::Click(createUser, IDOK);
     EXPECT_EQ(AnswerBox(kCreateUser.c_str(), IDOK, createUser), CT_W(CT_MSG_USERNAME_NOT_PLAIN));
     ASSERT_TRUE(gui::WaitUntilEnabled(createUser, IDOK));
+    EXPECT_EQ(gui::FocusedControlId(createUser), IDC_NEW_USER_NAME);
   }
   FillUser(createUser, L"Bob", L"Secret#1", L"Secret#1");
   gui::Click(createUser, IDOK);
@@ -66,6 +67,7 @@ TEST_F(FlowJourney, CreateUserRefusesBadNamesAndTakenNamesAndMismatchedPasswords
   gui::Click(createUser, IDOK);
   EXPECT_EQ(AnswerBox(kCreateUser.c_str(), IDOK, createUser), CT_W(CT_MSG_PASSWORDS_DIFFER));
   ASSERT_TRUE(gui::WaitUntilEnabled(createUser, IDOK));
+  EXPECT_EQ(gui::FocusedControlId(createUser), IDC_NEW_PASSWORD);
   EXPECT_EQ(gui::ControlText(createUser, IDC_NEW_PASSWORD), L"");
   EXPECT_EQ(gui::ControlText(createUser, IDC_NEW_PASSWORD_AGAIN), L"");
   EXPECT_EQ(gui::ControlText(createUser, IDC_NEW_USER_NAME), L"Ann_2");
@@ -91,27 +93,30 @@ TEST_F(FlowJourney, StorageScreenRefusalsThenAFiveMegabyteUserIsCreatedOpenedAnd
   // The size field takes four digits at most: 10000 cannot be typed.
   EXPECT_EQ(SendMessageW(GetDlgItem(storage, IDC_STORAGE_SIZE), EM_GETLIMITTEXT, 0, 0), 4);
 
-  const auto refusedWith = [&](const std::wstring& title, const wchar_t* text) {
+  const auto refusedWith = [&](const std::wstring& title, const wchar_t* text, int focus) {
     gui::Click(storage, IDOK);
     EXPECT_EQ(AnswerBox(title.c_str(), IDOK, storage), text);
     EXPECT_TRUE(gui::WaitUntilEnabled(storage, IDOK));
+    if (focus != 0) {
+      EXPECT_EQ(gui::FocusedControlId(storage), focus) << text;
+    }
   };
   gui::SetControlText(storage, IDC_STORAGE_SIZE, L"4");
-  refusedWith(kCreateUser, CT_W(CT_MSG_STORAGE_SIZE_MINIMUM));
+  refusedWith(kCreateUser, CT_W(CT_MSG_STORAGE_SIZE_MINIMUM), IDC_STORAGE_SIZE);
   gui::SetControlText(storage, IDC_STORAGE_SIZE, L"5");
   gui::SetControlText(storage, IDC_STORAGE_NAME, L"My.Box");
-  refusedWith(kCreateUser, CT_W(CT_MSG_STORAGE_NAME_NOT_PLAIN));
+  refusedWith(kCreateUser, CT_W(CT_MSG_STORAGE_NAME_NOT_PLAIN), IDC_STORAGE_NAME);
   gui::SetControlText(storage, IDC_STORAGE_NAME, L"Cryptelle_Ann_2");
 
   const std::wstring folder = gui::ControlText(storage, IDC_STORAGE_FOLDER);
   gui::SetControlText(storage, IDC_STORAGE_FOLDER, L"C:\\" + std::wstring(237, L'f'));
-  refusedWith(kCreateForUser, CT_W(CT_MSG_STORAGE_FILE_NAME_LONG));
+  refusedWith(kCreateForUser, CT_W(CT_MSG_STORAGE_FILE_NAME_LONG), 0);
   gui::SetControlText(storage, IDC_STORAGE_FOLDER, folder);
 
   // Someone else's container at the chosen path is refused and left as it is.
   const std::wstring existing = StoragePath(L"Cryptelle_Ann_2");
   WriteFileWith(existing, "another user's data");
-  refusedWith(kCreateForUser, CT_W(CT_MSG_STORAGE_FILE_EXISTS));
+  refusedWith(kCreateForUser, CT_W(CT_MSG_STORAGE_FILE_EXISTS), IDC_STORAGE_NAME);
   EXPECT_EQ(ReadWholeFile(existing), "another user's data");
   EXPECT_FALSE(FileExists(KeyFilePath(L"Ann_2")));
   ASSERT_TRUE(DeleteFileW(existing.c_str()));

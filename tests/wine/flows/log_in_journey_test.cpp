@@ -58,8 +58,10 @@ TEST_F(FlowJourney, LogInRefusalsThenLockRefusedWhileAFileIsOpenThenPrivacyAlert
     return text;
   };
   EXPECT_EQ(refusal(L"", L"", CT_W(CT_TITLE_LOG_IN)), CT_W(CT_MSG_ENTER_USERNAME));
+  EXPECT_EQ(gui::FocusedControlId(logIn), IDC_LOGIN_USER);
   EXPECT_EQ(refusal(L"Nobody", L"x", CT_W(CT_TITLE_LOG_IN)), kUserDoesNotExistText);
   EXPECT_EQ(refusal(L"Bea", L"", CT_W(CT_TITLE_LOG_IN)), CT_W(CT_MSG_ENTER_PASSWORD));
+  EXPECT_EQ(gui::FocusedControlId(logIn), IDC_LOGIN_PASSWORD);
   EXPECT_EQ(refusal(L"Bea", L"Secret#2", kCreateUserTitle), kPasswordMismatchText);
   EXPECT_EQ(refusal(L"Zed", L"Secret#1", CT_W(CT_TITLE_LOG_IN)), CT_W(CT_MSG_STORAGE_FILE_MISSING));
   EXPECT_EQ(refusal(L"Yan", L"Secret#1", CT_W(CT_TITLE_LOG_IN)), CT_W(CT_MSG_STORAGE_FILE_MISSING));

@@ -46,6 +46,7 @@ TEST_F(FlowJourney, ChangedPasswordReplacesTheOldOneAndARecoveryLeadsToANewPassw
   gui::Click(change, IDOK);
   EXPECT_EQ(AnswerBox(kChangeTitle.c_str()), CT_W(CT_MSG_PASSWORDS_DIFFER));
   ASSERT_TRUE(gui::WaitUntilEnabled(change, IDOK));
+  EXPECT_EQ(gui::FocusedControlId(change), IDC_CHANGE_NEW);
   EXPECT_EQ(gui::ControlText(change, IDC_CHANGE_NEW), L"");
   EXPECT_EQ(gui::ControlText(change, IDC_CHANGE_NEW_AGAIN), L"");
   EXPECT_EQ(gui::ControlText(change, IDC_CHANGE_OLD), L"Secret#1");
