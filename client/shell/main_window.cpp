@@ -97,6 +97,8 @@ void Post(UINT message) {
 bool OnChainMessage(UINT message) {
   switch (message) {
     case UM_EXIT:
+      // Every way out of the dialogs passes here.
+      WipeSecrets();
       Post(WM_DESTROY);
       return true;
     case UM_SHOW_WELCOME:

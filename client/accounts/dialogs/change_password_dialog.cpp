@@ -17,11 +17,10 @@ namespace {
 constexpr int kButtons[] = {IDOK, IDCANCEL};
 
 void ForgetFlowState() {
-  WipeText(OldPassword);
+  WipeSecrets();
   WipeText(RecoveryFilePath);
   WipeText(UserKeyFilePath);
   WipeText(StorageFilePath);
-  WipeText(Password);
   WipeText(UserName);
   PasswordRecovered = false;
   ChangingPassword = false;
@@ -79,7 +78,9 @@ class ChangePasswordDialog : public DialogBase {
   // removed the program ends through the general error rather than leaving
   // the user in the tray with no screen. ChangingPassword stays set for 806.
   void Changed() {
+    // Only the new password is still needed, for the new recovery file.
     WipeText(OldPassword);
+    SecureWipeObject(RecoveryAnswers.get());
     WipeText(RecoveryFilePath);
     WipeText(UserKeyFilePath);
     WipeText(StorageFilePath);
@@ -87,7 +88,6 @@ class ChangePasswordDialog : public DialogBase {
     EndDialog(window(), 1);
     PasswordRecovered = false;
     if (located == -1 || (located == 1 && !DeleteOldRecoveryFile())) {
-      WipeText(Password);
       WipeText(UserName);
       ShowGeneralError(nullptr);
       return;

@@ -19,7 +19,7 @@ int CentreDialog(HWND dialog) {
 }
 
 void ShowGeneralError(HWND dialog) {
-  WipeText(Password);
+  WipeSecrets();
   ShowErrorBox(dialog, CT_W(CT_MSG_GENERAL_ERROR));
   if (dialog != nullptr) EndDialog(dialog, 0);
   PostToMainWindow(UM_EXIT);
@@ -42,6 +42,12 @@ void WipeText(WideText& text) {
 
 void WipeText(Wiped<WideText>& text) {
   SecureWipeObject(text.get());
+}
+
+void WipeSecrets() {
+  WipeText(Password);
+  WipeText(OldPassword);
+  SecureWipeObject(RecoveryAnswers.get());
 }
 
 int Refuse(HWND dialog, const wchar_t* title, const wchar_t* text, int focusId) {

@@ -9,7 +9,7 @@
 // 1 when the dialog was moved to the centre of the desktop, 0 on failure.
 int CentreDialog(HWND dialog);
 
-// Wipes Password, shows the general error, ends the dialog (if any) with 0
+// Wipes the secrets, shows the general error, ends the dialog (if any) with 0
 // and posts UM_EXIT; the program then ends.
 void ShowGeneralError(HWND dialog);
 
@@ -22,6 +22,8 @@ int ReadControlText(HWND dialog, int id, wchar_t* buffer, int units);
 
 void WipeText(WideText& text);
 void WipeText(Wiped<WideText>& text);
+// Password, OldPassword and the remembered RecoveryAnswers.
+void WipeSecrets();
 
 // Shows a refusal (title, MB_ICONINFORMATION) and moves the focus to
 // `focusId` (0: left where it is). Returns 0, the refusal result.

@@ -32,6 +32,8 @@ class RecoverySetupDialog : public DialogBase {
   void Cancel() {
     EndDialog(window(), 1);
     if (ChangingPassword) {
+      // The new password is in force; nothing needs it any more.
+      WipeText(Password);
       ChangingPassword = false;
       PostToMainWindow(UM_SHOW_LOG_IN);
     } else {
@@ -67,6 +69,7 @@ class RecoverySetupDialog : public DialogBase {
     } else if (!ChangingPassword) {
       EndAndPost(1, UM_EXIT);
     } else {
+      WipeText(Password);
       ChangingPassword = false;
       EndAndPost(1, UM_SHOW_LOG_IN);
     }
