@@ -167,3 +167,38 @@ TEST_F(FlowJourney, StorageScreenRefusalsThenAFiveMegabyteUserIsCreatedOpenedAnd
   EXPECT_FALSE(FileExists(shortcut));
   HandOver(L"Cryptelle_Ann_2", L"Ann_2");
 }
+
+TEST_F(FlowJourney, FailedFormatRemovesWhatTheCreationMadeAndNothingElse) {
+  // Another user's container in the same folder must survive the clean-up.
+  const std::wstring neighbour = StoragePath(L"Cryptelle_Other");
+  WriteFileWith(neighbour, "another user's data");
+  SetEnvironmentVariableW(L"CRYPTELLE_FMIFS_RESULT", L"fail");
+  StartWithStandIn(CT_W(CT_TITLE_WELCOME));
+  SetEnvironmentVariableW(L"CRYPTELLE_FMIFS_RESULT", nullptr);
+  HWND createUser = OpenCreateUserFromWelcome();
+  ASSERT_NE(createUser, nullptr);
+  FillUser(createUser, L"Dee", L"Secret#1", L"Secret#1");
+  gui::Click(createUser, IDC_RECOVERY_YES);
+  gui::Click(createUser, IDOK);
+  HWND recovery = gui::WaitForDialog(CT_W(CT_TITLE_RECOVERY_SETUP));
+  ASSERT_NE(recovery, nullptr);
+  FillAnswers(recovery, IDC_ANSWER_MAIDEN, {L"Smith", L"Chess", L"Soup"});
+  gui::Click(recovery, IDOK);
+  HWND storage = gui::WaitForDialog(CT_W(CT_TITLE_STORAGE_SETUP));
+  ASSERT_NE(storage, nullptr);
+  gui::SetControlText(storage, IDC_STORAGE_SIZE, L"5");
+  gui::Click(storage, IDOK);
+  EXPECT_EQ(AnswerBox(kUserCreationTitle), kUserCreationConfirmText);
+  // The half-made drive is locked quietly (with its Locked balloon) first.
+  EXPECT_EQ(AnswerBox(kCreateForUser.c_str()), CT_W(CT_MSG_USER_NOT_CREATED));
+  EXPECT_EQ(AnswerBox(CT_W(CT_PRODUCT)), CT_W(CT_MSG_GENERAL_ERROR));
+  ASSERT_TRUE(client_.WaitForExit());
+
+  EXPECT_FALSE(FileExists(KeyFilePath(L"Dee")));
+  EXPECT_FALSE(FileExists(RecoveryFilePath(L"Dee")));
+  EXPECT_FALSE(FileExists(StoragePath(L"Cryptelle_Dee")));
+  EXPECT_EQ(RegistryText(HKEY_LOCAL_MACHINE, CT_W(CT_REG_USERS_KEY), L"Dee"), L"<none>");
+  EXPECT_FALSE(DriverHasImage());
+  EXPECT_EQ(LinkTarget(L'H'), L"<none>");
+  EXPECT_EQ(ReadWholeFile(neighbour), "another user's data");
+}

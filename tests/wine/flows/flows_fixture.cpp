@@ -63,7 +63,12 @@ HWND FlowJourney::StartWithStandIn(const wchar_t* title) {
 std::wstring FlowJourney::AnswerBox(const wchar_t* title, int button, HWND except) {
   HWND box = gui::WaitForDialog(title, except);
   if (box == nullptr) return L"<none>";
-  const std::wstring text = gui::MessageBoxText(box);
+  // A box may show before its text is set.
+  std::wstring text = gui::MessageBoxText(box);
+  for (DWORD waited = 0; text.empty() && waited < gui::kPatienceMs; waited += 50) {
+    Sleep(50);
+    text = gui::MessageBoxText(box);
+  }
   gui::Click(box, button);
   gui::WaitUntilGone(box);
   return text;
