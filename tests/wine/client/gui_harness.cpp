@@ -145,8 +145,15 @@ std::wstring ControlText(HWND dialog, int id) {
   return text.data();
 }
 
+// A box can be visible a moment before its text is set; every box has one.
 std::wstring MessageBoxText(HWND box) {
-  return ControlText(box, 0xFFFF);
+  const DWORD start = GetTickCount();
+  std::wstring text = ControlText(box, 0xFFFF);
+  while (text.empty() && IsWindow(box) && GetTickCount() - start < kPatienceMs) {
+    Sleep(kPollMs);
+    text = ControlText(box, 0xFFFF);
+  }
+  return text;
 }
 
 bool ControlEnabled(HWND dialog, int id) {
