@@ -4,7 +4,7 @@
 // literals ("..." CRYPTELLE_WEB_SITE "..." or L"..." CRYPTELLE_WIDE(CRYPTELLE_WEB_SITE)).
 #pragma once
 
-#define CRYPTELLE_WEB_SITE "https://www.cryptelle.example.org"
+#define CRYPTELLE_WEB_SITE "https://cryptelle.example.org"
 #define CRYPTELLE_SUPPORT_EMAIL "support@cryptelle.example.org"
 
 #define CRYPTELLE_WIDE_(text) L##text

@@ -3,6 +3,8 @@
 // with CT_W (wchar_t) or CT_U (char16_t). The GUI tests compare against these.
 #pragma once
 
+#include "vendor_info.h"
+
 #define CT_W2(x) L##x
 #define CT_W(x) CT_W2(x)
 #define CT_U2(x) u##x
@@ -10,8 +12,8 @@
 
 #define CT_PRODUCT "Cryptelle"
 #define CT_VERSION_TEXT "1.0.1.0"
-#define CT_WEB_SITE "https://cryptelle.example.org"
-#define CT_SUPPORT_MAIL "support@cryptelle.example.org"
+#define CT_WEB_SITE CRYPTELLE_WEB_SITE
+#define CT_SUPPORT_MAIL CRYPTELLE_SUPPORT_EMAIL
 #define CT_CLOSING "Thank You for using the Cryptelle program."
 
 // Window class and cross-program request.
