@@ -7,6 +7,7 @@
 #include "messages.h"
 #include "resource_ids.h"
 #include "setup_texts.h"
+#include "win/platform_checks.h"
 
 namespace setup {
 namespace {
@@ -22,17 +23,8 @@ void EndWithGeneralError(HWND dialog) {
   EndDialog(dialog, 0);
 }
 
-bool CentreOnDesktop(HWND dialog) {
-  RECT desktop;
-  RECT own;
-  if (!GetWindowRect(GetDesktopWindow(), &desktop) || !GetWindowRect(dialog, &own)) return false;
-  const int x = desktop.left + ((desktop.right - desktop.left) - (own.right - own.left)) / 2;
-  const int y = desktop.top + ((desktop.bottom - desktop.top) - (own.bottom - own.top)) / 2;
-  return SetWindowPos(dialog, nullptr, x, y, 0, 0, SWP_NOSIZE | SWP_NOZORDER) != FALSE;
-}
-
 void OnInit(HWND dialog) {
-  if (!CentreOnDesktop(dialog)) return EndWithGeneralError(dialog);
+  if (!CentreWindowOnDesktop(dialog)) return EndWithGeneralError(dialog);
   char programFiles[kPathBufferChars] = {};
   const bool found = SHGetFolderPathA(nullptr, CSIDL_PROGRAM_FILES, nullptr, SHGFP_TYPE_CURRENT,
                                       programFiles) == S_OK;

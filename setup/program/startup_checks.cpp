@@ -2,11 +2,10 @@
 
 #include <string.h>
 
-#include <vector>
-
 #include "messages.h"
 #include "program_folder.h"
 #include "setup_texts.h"
+#include "win/platform_checks.h"
 
 namespace setup {
 namespace {
@@ -86,48 +85,6 @@ bool CheckPlatform() {
   return true;
 }
 
-bool OpenQueryToken(UniqueHandle* token) {
-  HANDLE handle = nullptr;
-  if (OpenThreadToken(GetCurrentThread(), TOKEN_QUERY, TRUE, &handle)) {
-    token->reset(handle);
-    return true;
-  }
-  if (GetLastError() != ERROR_NO_TOKEN) return false;
-  if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &handle)) return false;
-  token->reset(handle);
-  return true;
-}
-
-struct SidTraits {
-  using Handle = PSID;
-  static Handle Invalid() { return nullptr; }
-  static void Close(Handle h) { FreeSid(h); }
-};
-
-// Any failure counts as "not an administrator".
-bool IsAdministratorsMember() {
-  UniqueHandle token;
-  if (!OpenQueryToken(&token)) return false;
-  DWORD size = 0;
-  GetTokenInformation(token.get(), TokenGroups, nullptr, 0, &size);
-  if (size == 0) return false;
-  std::vector<BYTE> buffer(size);
-  if (!GetTokenInformation(token.get(), TokenGroups, buffer.data(), size, &size)) return false;
-
-  SID_IDENTIFIER_AUTHORITY ntAuthority = SECURITY_NT_AUTHORITY;
-  PSID sid = nullptr;
-  if (!AllocateAndInitializeSid(&ntAuthority, 2, SECURITY_BUILTIN_DOMAIN_RID,
-                                DOMAIN_ALIAS_RID_ADMINS, 0, 0, 0, 0, 0, 0, &sid)) {
-    return false;
-  }
-  const UniqueWinHandle<SidTraits> administrators(sid);
-  const auto* groups = reinterpret_cast<const TOKEN_GROUPS*>(buffer.data());
-  for (DWORD i = 0; i < groups->GroupCount; ++i) {
-    if (EqualSid(groups->Groups[i].Sid, administrators.get())) return true;
-  }
-  return false;
-}
-
 bool IsAlreadyInstalled() {
   HKEY key = nullptr;
   if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kProductKey, 0, KEY_ALL_ACCESS, &key) != ERROR_SUCCESS) {
@@ -177,7 +134,7 @@ bool RunStartupChecks(SetupState* state) {
   if (!ReadSetupFolder(&state->setupFolder)) return false;
   if (!TakeSetupMutex(state)) return false;
   if (!CheckPlatform()) return false;
-  if (!IsAdministratorsMember()) {
+  if (!::IsAdministratorsMember()) {
     ShowAdministratorRequired(nullptr);
     return false;
   }
