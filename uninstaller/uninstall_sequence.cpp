@@ -5,6 +5,7 @@
 #include <shlobj.h>
 
 #include "batch_file.h"
+#include "driver_traces.h"
 #include "messages.h"
 #include "startup_checks.h"
 #include "win/unique_handles.h"
@@ -294,6 +295,12 @@ int RunUninstallSequence(const SequenceContext& context) {
     MessageBoxW(nullptr, kNotUninstalled, kCaption, MB_SYSTEMMODAL | MB_ICONQUESTION);
     return 0;
   }
+  StopAndDeleteDriverService();
+  std::wstring inf;
+  if (JoinPath(context.programFolder, L"cryptdsk.inf", &inf)) {
+    RemoveSystemInfCopies(inf);
+    RemoveEmptySetupClass(inf);
+  }
   DeleteDriverFile(context);
   MarkCompleted(context, kLabelDrivers);
 
@@ -302,6 +309,7 @@ int RunUninstallSequence(const SequenceContext& context) {
   if (!DeleteProgramFiles(context)) return -1;
   MarkCompleted(context, kLabelProgramFiles);
   DeleteRegistryKeys(context);
+  RemoveDriveIcons(context.programFolder);
   MarkCompleted(context, kLabelRegistry);
   if (!DeleteShortcuts(context)) return -1;
   MarkCompleted(context, kLabelShortcuts);

@@ -46,6 +46,12 @@ void CreateKey(const wchar_t* key) {
   RegCloseKey(created);
 }
 
+void SetDefaultText(const wchar_t* key, const wchar_t* text) {
+  ASSERT_EQ(RegSetKeyValueW(HKEY_LOCAL_MACHINE, key, nullptr, REG_SZ, text,
+                            static_cast<DWORD>((wcslen(text) + 1) * sizeof(wchar_t))),
+            ERROR_SUCCESS);
+}
+
 std::wstring DriverFile() {
   return SpecialFolder(CSIDL_SYSTEM) + L"\\drivers\\cryptdsk.sys";
 }
@@ -106,6 +112,14 @@ TEST(Uninstaller, RemovesEverythingOfTheProductAndNothingElse) {
   WriteFile(installation.path(L"CryptDsks\\Cryptelle_bob.cryptdsk"));
   WriteFile(installation.path(L"CryptDsks\\notes.txt"));
   CreateKey(L"SOFTWARE\\Cryptelle\\SomethingElse");  // keeps "SOFTWARE\Cryptelle" alive
+  // Drive icons as the client leaves them (emptied at a lock, or still set
+  // after a crash), and one of another program.
+  const std::wstring icons =
+      L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Explorer\\DriveIcons\\";
+  const std::wstring ourIcon = installation.path(L"CryptelleOpen.ico");
+  SetDefaultText((icons + L"J\\DefaultIcon").c_str(), L"");
+  SetDefaultText((icons + L"K\\DefaultIcon").c_str(), ourIcon.c_str());
+  SetDefaultText((icons + L"L\\DefaultIcon").c_str(), L"C:\\Other\\disk.ico");
 
   gui::Process process(L"\"" + installation.uninstaller() + L"\"");
   const HWND dialog = StartAndConfirm(process);
@@ -137,6 +151,9 @@ TEST(Uninstaller, RemovesEverythingOfTheProductAndNothingElse) {
   EXPECT_FALSE(KeyExists(L"SOFTWARE\\Cryptelle\\DefCryptDsks"));
   EXPECT_TRUE(KeyExists(L"SOFTWARE\\Cryptelle"));
   EXPECT_FALSE(KeyExists(L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Cryptelle"));
+  EXPECT_FALSE(KeyExists((icons + L"J").c_str()));
+  EXPECT_FALSE(KeyExists((icons + L"K").c_str()));
+  EXPECT_TRUE(KeyExists((icons + L"L\\DefaultIcon").c_str()));
   EXPECT_FALSE(Exists(SpecialFolder(CSIDL_PROGRAMS) + L"\\Cryptelle"));
   EXPECT_FALSE(Exists(SpecialFolder(CSIDL_COMMON_STARTMENU) + L"\\Cryptelle.lnk"));
   EXPECT_FALSE(Exists(SpecialFolder(CSIDL_COMMON_DESKTOPDIRECTORY) + L"\\Cryptelle.lnk"));
