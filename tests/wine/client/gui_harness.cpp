@@ -64,6 +64,13 @@ bool ClientProcess::LoadLibraryInto(const std::wstring& libraryPath) {
   return loaded;
 }
 
+bool ClientProcess::Attach(DWORD processId) {
+  if (process_ != nullptr) CloseHandle(process_);
+  process_ = OpenProcess(PROCESS_ALL_ACCESS, FALSE, processId);
+  processId_ = process_ != nullptr ? processId : 0;
+  return process_ != nullptr;
+}
+
 bool ClientProcess::Start(const std::wstring& exePath) {
   STARTUPINFOW startup = {};
   startup.cb = sizeof(startup);

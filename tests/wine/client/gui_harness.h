@@ -21,6 +21,8 @@ class ClientProcess {
 
   // Starts the program at exePath; false when CreateProcessW fails.
   bool Start(const std::wstring& exePath);
+  // Takes on a client that something else started (setup, a shortcut).
+  bool Attach(DWORD processId);
   // True when the process ended within kPatienceMs; *exitCode gets its code.
   bool WaitForExit(DWORD* exitCode = nullptr);
   bool Running() const;

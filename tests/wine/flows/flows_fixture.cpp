@@ -61,64 +61,26 @@ HWND FlowJourney::StartWithStandIn(const wchar_t* title) {
 }
 
 std::wstring FlowJourney::AnswerBox(const wchar_t* title, int button, HWND except) {
-  HWND box = gui::WaitForDialog(title, except);
-  if (box == nullptr) return L"<none>";
-  // A box may show before its text is set.
-  std::wstring text = gui::MessageBoxText(box);
-  for (DWORD waited = 0; text.empty() && waited < gui::kPatienceMs; waited += 50) {
-    Sleep(50);
-    text = gui::MessageBoxText(box);
-  }
-  gui::Click(box, button);
-  gui::WaitUntilGone(box);
-  return text;
+  return flow_screens::AnswerBox(title, button, except);
 }
 
 HWND FlowJourney::OpenCreateUserFromWelcome() {
-  HWND welcome = gui::WaitForDialog(CT_W(CT_TITLE_WELCOME));
-  if (welcome == nullptr) return nullptr;
-  gui::Click(welcome, IDOK);
-  HWND intro = gui::WaitForDialog(CT_W(CT_TITLE_NEW_USER_INTRO));
-  if (intro == nullptr) return nullptr;
-  gui::Click(intro, IDOK);
-  return gui::WaitForDialog(CT_W(CT_TITLE_CREATE_USER));
+  return flow_screens::OpenCreateUserFromWelcome();
 }
 
 void FlowJourney::FillUser(HWND createUser, const wchar_t* name, const wchar_t* password,
                            const wchar_t* again) {
-  gui::SetControlText(createUser, IDC_NEW_USER_NAME, name);
-  gui::SetControlText(createUser, IDC_NEW_PASSWORD, password);
-  gui::SetControlText(createUser, IDC_NEW_PASSWORD_AGAIN, again);
+  flow_screens::FillUser(createUser, name, password, again);
 }
 
 void FlowJourney::FillAnswers(HWND dialog, int firstId, const RecoveryAnswers& answers) {
-  gui::SetControlText(dialog, firstId, answers.maiden);
-  gui::SetControlText(dialog, firstId + 1, answers.hobby);
-  gui::SetControlText(dialog, firstId + 2, answers.food);
+  flow_screens::FillAnswers(dialog, firstId, answers);
 }
 
 void FlowJourney::CreateUserThroughTheScreens(const wchar_t* name, const wchar_t* password,
                                               const RecoveryAnswers* answers,
                                               const wchar_t* sizeMb) {
-  HWND createUser = OpenCreateUserFromWelcome();
-  ASSERT_NE(createUser, nullptr);
-  FillUser(createUser, name, password, password);
-  if (answers != nullptr) {
-    gui::Click(createUser, IDC_RECOVERY_YES);
-    gui::Click(createUser, IDOK);
-    HWND recovery = gui::WaitForDialog(CT_W(CT_TITLE_RECOVERY_SETUP));
-    ASSERT_NE(recovery, nullptr);
-    FillAnswers(recovery, IDC_ANSWER_MAIDEN, *answers);
-    gui::Click(recovery, IDOK);
-  } else {
-    gui::Click(createUser, IDOK);
-  }
-  HWND storage = gui::WaitForDialog(CT_W(CT_TITLE_STORAGE_SETUP));
-  ASSERT_NE(storage, nullptr);
-  gui::SetControlText(storage, IDC_STORAGE_SIZE, sizeMb);
-  gui::Click(storage, IDOK);
-  EXPECT_EQ(AnswerBox(kUserCreationTitle), kUserCreationConfirmText);
-  EXPECT_TRUE(gui::WaitUntilGone(storage));
+  flow_screens::CreateUserThroughTheScreens(name, password, answers, sizeMb);
 }
 
 void FlowJourney::CrashAndDetach() {

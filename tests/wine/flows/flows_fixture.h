@@ -8,12 +8,7 @@
 #include <string>
 
 #include "client_fixture.h"
-
-struct RecoveryAnswers {
-  const wchar_t* maiden;
-  const wchar_t* hobby;
-  const wchar_t* food;
-};
+#include "flow_screens.h"
 
 class FlowJourney : public ClientJourney {
  protected:

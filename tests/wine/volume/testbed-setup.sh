@@ -6,15 +6,18 @@
 #   - NTFS images made by mkntfs for each container size the tests use;
 #   - copies of those images, when a folder is named for them, for the
 #     Linux-side check of the containers (check-containers.sh).
-#   CRYPTDSK_PACKAGE_DIR     folder holding cryptdsk.sys and cryptdsk.inf
+#   CRYPTDSK_PACKAGE_DIR     folder holding cryptdsk.sys and cryptdsk.inf;
+#                            empty when setup itself installs the driver
 #   CRYPTELLE_FMIFS_STANDIN  the stand-in fmifs.dll
 #   CRYPTELLE_NTFS_SIZES_MB  container sizes in MB, separated by blanks
 #   CRYPTELLE_NTFS_IMAGE_COPIES  optional: a folder for copies of the images;
 #                                its earlier images are removed
-cryptdsk_drivers=$WINEPREFIX/drive_c/windows/system32/drivers
-mkdir -p "$cryptdsk_drivers" "$WINEPREFIX/drive_c/cryptdsk-package"
-cp "$CRYPTDSK_PACKAGE_DIR/cryptdsk.sys" "$cryptdsk_drivers/cryptdsk.sys"
-cp "$CRYPTDSK_PACKAGE_DIR/cryptdsk.inf" "$WINEPREFIX/drive_c/cryptdsk-package/cryptdsk.inf"
+if [[ -n ${CRYPTDSK_PACKAGE_DIR:-} ]]; then
+  cryptdsk_drivers=$WINEPREFIX/drive_c/windows/system32/drivers
+  mkdir -p "$cryptdsk_drivers" "$WINEPREFIX/drive_c/cryptdsk-package"
+  cp "$CRYPTDSK_PACKAGE_DIR/cryptdsk.sys" "$cryptdsk_drivers/cryptdsk.sys"
+  cp "$CRYPTDSK_PACKAGE_DIR/cryptdsk.inf" "$WINEPREFIX/drive_c/cryptdsk-package/cryptdsk.inf"
+fi
 cp "$CRYPTELLE_FMIFS_STANDIN" "$WINEPREFIX/drive_c/windows/system32/fmifs.dll"
 ntfs_images=$WINEPREFIX/drive_c/cryptelle-testbed/ntfs
 mkdir -p "$ntfs_images"
