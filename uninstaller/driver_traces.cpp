@@ -1,8 +1,10 @@
 #include "driver_traces.h"
 
-#include <setupapi.h>
-#include <stdio.h>
+// clang-format off
 #include <windows.h>
+#include <setupapi.h>
+// clang-format on
+#include <stdio.h>
 
 #include <memory>
 #include <type_traits>

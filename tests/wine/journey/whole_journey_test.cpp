@@ -2,11 +2,13 @@
 // a user created, Lock & Exit, a log-in from the desktop shortcut, Lock &
 // Exit, the uninstaller — and afterwards nothing of Cryptelle in the prefix
 // but the copy of their files the person saved elsewhere.
-#include <gtest/gtest.h>
+// clang-format off
+#include <windows.h>
 #include <shellapi.h>
 #include <shlobj.h>
+// clang-format on
+#include <gtest/gtest.h>
 #include <stdio.h>
-#include <windows.h>
 
 #include <string>
 #include <vector>
