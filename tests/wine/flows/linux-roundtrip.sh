@@ -9,7 +9,8 @@
 # plugin is missing.
 set -euo pipefail
 
-nbdkit=$1 plugin=$2 container=$3 key_file=$4 password=$5 out=$6
+nbdkit=$1 plugin=$(realpath -m "$2") container=$(realpath -m "$3") key_file=$(realpath -m "$4")
+password=$5 out=$(realpath -m "$6")
 readonly text="written on Linux through ntfs-3g, for the Windows log-in"
 
 # Nothing from an earlier run may stand in for this one's result.
@@ -27,42 +28,19 @@ for program in "$nbdkit" nbdfuse ntfs-3g ntfslabel fusermount3; do
   command -v "$program" >/dev/null || { echo "FAILED: $program is not installed"; exit 1; }
 done
 
-# ntfs-3g ends a moment after its umount returns and keeps the disk busy until
-# then, so unmounting the disk below it may need a few tries.
-retry() {
-  for _ in $(seq 50); do
-    "$@" 2>/dev/null && return 0
-    sleep 0.2
-  done
-  "$@"
-}
-
 work=$(mktemp -d "${TMPDIR:-/tmp}/cryptelle-roundtrip-XXXXXX")
-nbdfuse_pid=
-cleanup() {
-  mountpoint -q "$work/mnt" && umount "$work/mnt"
-  mountpoint -q "$work/fuse" && retry fusermount3 -u "$work/fuse"
-  [[ -n $nbdfuse_pid ]] && wait "$nbdfuse_pid" 2>/dev/null
-  [[ -f $work/nbdkit.pid ]] && kill "$(cat "$work/nbdkit.pid")" 2>/dev/null
-  sleep 0.2
-  rm -rf "$work"
-}
-trap cleanup EXIT
+# shellcheck source=../../support/nbd-fuse.sh
+source "$(dirname "$0")/../../support/nbd-fuse.sh"
+trap nbd_fuse_cleanup EXIT
 
 mkdir -p "$out"
 cp --sparse=always "$container" "$out/"
 cp "$key_file" "$out/"
 served=$out/$(basename "$container")
 cd "$work"
-mkdir fuse mnt
 printf '%s' "$password" > password
-
-"$nbdkit" -U nbd.sock -P nbdkit.pid --filter=blocksize "$plugin" minblock=512 \
+nbd_fuse_start "$nbdkit" "$plugin" \
   key-file="$out/$(basename "$key_file")" container="$served" password=+password
-nbdfuse -P nbdfuse.pid fuse/disk --unix nbd.sock &
-nbdfuse_pid=$!
-for _ in $(seq 300); do [[ -s nbdfuse.pid ]] && break; sleep 0.1; done
-[[ -f fuse/disk ]] || { echo "FAILED: nbdfuse did not show the disk"; exit 1; }
 
 label=$(ntfslabel fuse/disk 2>/dev/null || true)
 [[ $label == Cryptelle ]] || { echo "FAILED: the served disk is not the client's NTFS (label '$label')"; exit 1; }
@@ -72,10 +50,5 @@ umount mnt
 retry ntfs-3g fuse/disk mnt
 [[ $(cat mnt/from-linux.txt) == "$text" ]] || { echo "FAILED: from-linux.txt reads back wrong"; exit 1; }
 umount mnt
-retry fusermount3 -u fuse
-wait "$nbdfuse_pid"
-nbdfuse_pid=
-kill "$(cat nbdkit.pid)"
-for _ in $(seq 100); do kill -0 "$(cat nbdkit.pid)" 2>/dev/null || break; sleep 0.1; done
-rm -f nbdkit.pid
+nbd_fuse_stop
 echo "PASSED: the Windows-made container served on Linux, a file written and read back through ntfs-3g"
