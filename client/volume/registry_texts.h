@@ -3,15 +3,17 @@
 
 #include <windows.h>
 
-inline constexpr WCHAR kStatusKey[] = L"SOFTWARE\\Cryptelle\\CryptDskStatus";
-inline constexpr WCHAR kOpenFlagValue[] = L"CryptDskIsOpen";
-inline constexpr WCHAR kUserTableKey[] = L"SOFTWARE\\Cryptelle\\DefCryptDsks";
+#include "client_texts.h"
+
+inline constexpr WCHAR kStatusKey[] = CT_W(CT_REG_STATUS_KEY);
+inline constexpr WCHAR kOpenFlagValue[] = CT_W(CT_REG_OPEN_VALUE);
+inline constexpr WCHAR kUserTableKey[] = CT_W(CT_REG_USERS_KEY);
 inline constexpr WCHAR kDriveIconsKey[] =
     L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Explorer\\DriveIcons\\";
 inline constexpr WCHAR kDefaultIconSubkey[] = L"\\DefaultIcon";
-inline constexpr WCHAR kOpenDriveIconFile[] = L"CryptelleOpen.ico";
+inline constexpr WCHAR kOpenDriveIconFile[] = CT_W(CT_OPEN_ICON_FILE);
 
-inline constexpr WCHAR kRegistryMessageTitle[] = L"Cryptelle";
+inline constexpr WCHAR kRegistryMessageTitle[] = CT_W(CT_PRODUCT);
 
 inline constexpr WCHAR kImproperShutdownText[] =
     L"The Cryptelle program has detected improper shutdown.\nLock your Cryptelle before shutting "

@@ -2,16 +2,17 @@
 // the user sees them. The tests compare against these same constants.
 #pragma once
 
+#include "client_texts.h"
 #include "vendor_info.h"
 
-inline constexpr wchar_t kVolumeLabel[] = L"Cryptelle";
-inline constexpr wchar_t kErrorTitle[] = L"Cryptelle";
-inline constexpr wchar_t kCreateForUserTitle[] = L"Cryptelle - Create Cryptelle for User";
+inline constexpr wchar_t kVolumeLabel[] = CT_W(CT_PRODUCT);
+inline constexpr wchar_t kErrorTitle[] = CT_W(CT_PRODUCT);
+inline constexpr wchar_t kCreateForUserTitle[] = CT_W(CT_TITLE_CREATE_FOR_USER);
 inline constexpr wchar_t kUserCreationTitle[] = L"Cryptelle - User Creation";
-inline constexpr wchar_t kLogInTitle[] = L"Cryptelle - Log In";
-inline constexpr wchar_t kPrivacyAlertBoxTitle[] = L"Cryptelle - Privacy Alert";
+inline constexpr wchar_t kLogInTitle[] = CT_W(CT_TITLE_LOG_IN);
+inline constexpr wchar_t kPrivacyAlertBoxTitle[] = CT_W(CT_TITLE_PRIVACY_ALERT_BOX);
 inline constexpr wchar_t kErrorMessageTitle[] = L"Cryptelle - Error Message";
-inline constexpr wchar_t kRunAsAdminTitle[] = L"Cryptelle - Run as administrator required";
+inline constexpr wchar_t kRunAsAdminTitle[] = CT_W(CT_TITLE_RUN_AS_ADMIN);
 
 inline constexpr wchar_t kUserCreationConfirmText[] =
     L"User Creation may require several minutes.\n\nPlease do not use your computer during this "
@@ -43,7 +44,7 @@ inline constexpr wchar_t kShortcutFailedText[] =
 
 inline constexpr char16_t kOpenTooltipTemplate[] =
     u"Cryptelle ( :) - Open\n\nRight-Click for options.";
-inline constexpr wchar_t kLockedTooltip[] = L"Cryptelle is Locked";
+inline constexpr wchar_t kLockedTooltip[] = CT_W(CT_TOOLTIP_LOCKED);
 
 inline constexpr wchar_t kFormatLibraryMissingText[] =
     L"Operating System library file \"fmifs.dll\" not found.\nStorage for your Cryptelle could "

@@ -4,9 +4,11 @@
 
 #include <windows.h>
 
-inline constexpr WCHAR kProductTitle[] = L"Cryptelle";
-inline constexpr WCHAR kCreateUserTitle[] = L"Cryptelle - Create Cryptelle for User";
-inline constexpr WCHAR kRecoverPasswordTitle[] = L"Cryptelle - Recover Your Password";
+#include "client_texts.h"
+
+inline constexpr WCHAR kProductTitle[] = CT_W(CT_PRODUCT);
+inline constexpr WCHAR kCreateUserTitle[] = CT_W(CT_TITLE_CREATE_FOR_USER);
+inline constexpr WCHAR kRecoverPasswordTitle[] = CT_W(CT_TITLE_RECOVER_PASSWORD);
 
 inline constexpr WCHAR kKeyFilePathUnencodableText[] =
     L"Your Cryptelle storage file's fullpathname has a character that can't be used to create "
