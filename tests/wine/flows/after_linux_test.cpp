@@ -2,6 +2,10 @@
 // and the Linux side then wrote a file into through nbdkit and ntfs-3g
 // still logs in with the real client and driver, and the drive shows that
 // file's bytes.
+// clang-format off
+#include <windows.h>
+#include <shlobj.h>
+// clang-format on
 #include <stdlib.h>
 
 #include <string>
@@ -37,14 +41,34 @@ std::string ReadWholeDrive(wchar_t letter) {
   return bytes;
 }
 
+std::wstring StoragePathNamedIn(const std::wstring& file) {
+  HANDLE opened =
+      CreateFileW(file.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+  if (opened == INVALID_HANDLE_VALUE) return L"";
+  wchar_t path[MAX_PATH + 1] = {};
+  DWORD read = 0;
+  ReadFile(opened, path, MAX_PATH * sizeof(wchar_t), &read, nullptr);
+  CloseHandle(opened);
+  return path;
+}
+
 TEST_F(FlowJourney, AContainerWrittenOnLinuxStillLogsIn) {
   const char* written = getenv("CRYPTELLE_LINUX_WRITTEN");
-  if (written == nullptr || written[0] == 0) GTEST_SKIP() << "no container from the Linux side";
+  const char* handover = getenv("CRYPTELLE_FLOWS_HANDOVER");
+  if (written == nullptr || written[0] == 0 || handover == nullptr) {
+    GTEST_SKIP() << "no container from the Linux side";
+  }
   const std::wstring from = gui::FromUnixPath(written);
   if (!FileExists(from + L"\\Ann_2.cryptdsk")) {
     GTEST_SKIP() << "the Linux side made no container (no FUSE on this machine?)";
   }
-  const std::wstring container = StoragePath(L"Cryptelle_Ann_2");
+  // The key file names the path the container was created at, in the
+  // journeys' program folder; it must be found there again.
+  const std::wstring container =
+      StoragePathNamedIn(gui::FromUnixPath(handover) + L"\\Ann_2.storage-path");
+  ASSERT_FALSE(container.empty());
+  const std::wstring containerFolder = container.substr(0, container.rfind(L'\\'));
+  SHCreateDirectoryExW(nullptr, containerFolder.c_str(), nullptr);
   ASSERT_TRUE(CopyFileW((from + L"\\Ann_2.cryptdsk").c_str(), container.c_str(), FALSE));
   ASSERT_TRUE(CopyFileW((from + L"\\Ann_2.user").c_str(), KeyFilePath(L"Ann_2").c_str(), FALSE));
   std::wstring registered = container;

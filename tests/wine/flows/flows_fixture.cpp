@@ -120,4 +120,14 @@ void FlowJourney::HandOver(const std::wstring& storageName, const std::wstring& 
                         (target + L"\\" + userName + L".cryptdsk").c_str(), FALSE));
   EXPECT_TRUE(CopyFileW(KeyFilePath(userName).c_str(),
                         (target + L"\\" + userName + L".user").c_str(), FALSE));
+  // The key file names the container's path; whoever logs in with it later
+  // must find the container there.
+  const std::wstring path = StoragePath(storageName);
+  HANDLE file = CreateFileW((target + L"\\" + userName + L".storage-path").c_str(), GENERIC_WRITE,
+                            0, nullptr, CREATE_ALWAYS, 0, nullptr);
+  ASSERT_NE(file, INVALID_HANDLE_VALUE);
+  DWORD written = 0;
+  WriteFile(file, path.c_str(), static_cast<DWORD>(path.size() * sizeof(wchar_t)), &written,
+            nullptr);
+  CloseHandle(file);
 }

@@ -37,7 +37,9 @@ class FlowJourney : public ClientJourney {
   std::wstring StoragePath(const std::wstring& storageName) const;
   std::wstring KeyFilePath(const std::wstring& name) const;
   std::wstring RecoveryFilePath(const std::wstring& name) const;
-  // Copies a container and its key file to the Linux-side check's folder.
+  // Copies a container and its key file to the Linux-side check's folder,
+  // with the container's path as the key file names it ("<user>.storage-path",
+  // UTF-16).
   void HandOver(const std::wstring& storageName, const std::wstring& userName);
 };
 
