@@ -17,6 +17,7 @@
 #include "disk_key.h"
 #include "golden_inputs.h"
 #include "program_folder.h"
+#include "win/system_probes.h"
 
 namespace {
 
@@ -114,10 +115,6 @@ void WriteAll(const std::wstring& path, const Bytes& bytes) {
   DWORD written = 0;
   WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
   CloseHandle(file);
-}
-
-bool Exists(const std::wstring& path) {
-  return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 
 // The committed golden files, seen through Wine's Z: drive.
@@ -304,7 +301,7 @@ TEST_F(AccountFiles, UnencodablePathIsRefusedAndNothingIsLeft) {
   SetText(StorageFilePath, L"c:\\\u4e2d\\x.cryptdsk");
   EXPECT_EQ(WriteUserKeyFile(nullptr), -1);
   EXPECT_TRUE(MustCloseProgram);
-  EXPECT_FALSE(Exists(KeyPath()));
+  EXPECT_FALSE(FileExists(KeyPath()));
   ASSERT_EQ(g_messages.size(), 1u);
   EXPECT_EQ(g_messages[0].text, kKeyFilePathUnencodableText);
   EXPECT_EQ(g_messages[0].title, kProductTitle);
@@ -327,7 +324,7 @@ TEST_F(AccountFiles, PasswordChangeKeepsSaltPathAndDiskKey) {
   const Bytes after = ReadAll(KeyPath());
   EXPECT_EQ(after, ReadAll(GoldenPath(kGoldenChangedKeyFileName)));
   EXPECT_TRUE(std::equal(before.begin(), before.begin() + kUserKeyMaterialOffset, after.begin()));
-  EXPECT_FALSE(Exists(TemporaryPath()));
+  EXPECT_FALSE(FileExists(TemporaryPath()));
   uint8_t keyAfter[kDiskKeySize];
   ASSERT_EQ(ReadUserKeyFile(nullptr, keyAfter), 1);
   EXPECT_EQ(0, memcmp(keyBefore, keyAfter, sizeof(keyAfter)));
@@ -376,7 +373,7 @@ TEST_F(AccountFiles, EarlierKeyFileSurvivesEveryFaultDuringAChange) {
     g_faults = c.faults;
     EXPECT_EQ(ChangePassword(), -1) << c.name;
     EXPECT_EQ(ReadAll(KeyPath()), before) << c.name;
-    EXPECT_EQ(Exists(TemporaryPath()), c.temporaryStays) << c.name;
+    EXPECT_EQ(FileExists(TemporaryPath()), c.temporaryStays) << c.name;
     if (c.temporaryStays) {
       EXPECT_EQ(ReadAll(TemporaryPath()).size(), kUserKeyFileSize);
       DeleteFileW(TemporaryPath().c_str());
@@ -390,7 +387,7 @@ TEST_F(AccountFiles, EarlierKeyFileSurvivesEveryFaultDuringAChange) {
 TEST_F(AccountFiles, FailedWriteOfANewUserLeavesNoKeyFile) {
   g_faults.shortWrite = 10;
   EXPECT_EQ(WriteUserKeyFile(nullptr), -1);
-  EXPECT_FALSE(Exists(KeyPath()));
+  EXPECT_FALSE(FileExists(KeyPath()));
 }
 
 TEST_F(AccountFiles, RecoveryWithAnAnswerDifferingInCaseChangesNothing) {
@@ -425,13 +422,13 @@ TEST_F(AccountFiles, RecoveryPasswordWithEuroIsRefusedInEitherMode) {
   SetAnswers(answers);
   SetText(Password.get(), L"5\u20ac");
   EXPECT_EQ(WriteRecoveryFile(nullptr, answers), -1);
-  EXPECT_FALSE(Exists(RecoveryPath()));
+  EXPECT_FALSE(FileExists(RecoveryPath()));
 
   WriteAll(RecoveryPath(), Bytes(kRecoveryFileSize, 1));
   ChangingPassword = true;
   EXPECT_EQ(WriteRecoveryFile(nullptr, answers), 0);
   ChangingPassword = false;
-  EXPECT_FALSE(Exists(RecoveryPath()));
+  EXPECT_FALSE(FileExists(RecoveryPath()));
   ASSERT_EQ(g_messages.size(), 2u);
   EXPECT_EQ(g_messages[0].text, kRecoveryPasswordUnencodableText);
   EXPECT_EQ(g_messages[1].text, kRecoveryPasswordUnencodableChangeText);
@@ -444,7 +441,7 @@ TEST_F(AccountFiles, FailedRecoveryWriteLeavesNoFile) {
   SetAnswers(answers);
   g_faults.shortWrite = 500;
   EXPECT_EQ(WriteRecoveryFile(nullptr, answers), -1);
-  EXPECT_FALSE(Exists(RecoveryPath()));
+  EXPECT_FALSE(FileExists(RecoveryPath()));
 }
 
 TEST_F(AccountFiles, FolderAndLocateOperations) {

@@ -13,26 +13,6 @@ constexpr wchar_t kTestBedKey[] = L"Software\\CryptelleTestBed";
 
 }  // namespace
 
-bool FileExists(const std::wstring& path) {
-  return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
-}
-
-std::wstring RegistryText(HKEY root, const wchar_t* key, const wchar_t* value) {
-  wchar_t text[MAX_PATH] = {};
-  DWORD bytes = sizeof(text);
-  if (RegGetValueW(root, key, value, RRF_RT_REG_SZ, nullptr, text, &bytes) != ERROR_SUCCESS) {
-    return L"<none>";
-  }
-  return text;
-}
-
-std::wstring LinkTarget(wchar_t letter) {
-  const wchar_t device[3] = {letter, L':', 0};
-  wchar_t target[MAX_PATH] = {};
-  if (QueryDosDeviceW(device, target, MAX_PATH) == 0) return L"<none>";
-  return target;
-}
-
 void MarkFileOpenOnVolume(DWORD open) {
   RegSetKeyValueW(HKEY_CURRENT_USER, kTestBedKey, L"FileOpenOnVolume", REG_DWORD, &open,
                   sizeof(open));

@@ -9,6 +9,7 @@
 
 #include "client_fixture.h"
 #include "flow_screens.h"
+#include "win/system_probes.h"
 
 class FlowJourney : public ClientJourney {
  protected:
@@ -43,9 +44,5 @@ class FlowJourney : public ClientJourney {
   void HandOver(const std::wstring& storageName, const std::wstring& userName);
 };
 
-bool FileExists(const std::wstring& path);
-std::wstring RegistryText(HKEY root, const wchar_t* key, const wchar_t* value);
-// The DOS-device target of "X:", or "<none>".
-std::wstring LinkTarget(wchar_t letter);
 void MarkFileOpenOnVolume(DWORD open);
 bool DriverHasImage();

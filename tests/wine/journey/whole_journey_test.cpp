@@ -20,6 +20,7 @@
 #include "gui_harness.h"
 #include "installer_steps.h"
 #include "prefix_inventory.h"
+#include "win/system_probes.h"
 
 namespace {
 
@@ -66,17 +67,6 @@ void Step(const char* what) {
   fflush(stdout);
 }
 
-bool Exists(const std::wstring& path) {
-  return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
-}
-
-std::wstring LinkTarget(wchar_t letter) {
-  const wchar_t device[3] = {letter, L':', 0};
-  wchar_t target[MAX_PATH] = {};
-  if (QueryDosDeviceW(device, target, MAX_PATH) == 0) return L"<none>";
-  return target;
-}
-
 bool OpenFlagSet() {
   return RegGetValueW(HKEY_LOCAL_MACHINE, CT_W(CT_REG_STATUS_KEY), CT_W(CT_REG_OPEN_VALUE),
                       RRF_RT_REG_SZ, nullptr, nullptr, nullptr) == ERROR_SUCCESS;
@@ -89,7 +79,7 @@ std::wstring SpecialFolder(int csidl) {
 }
 
 bool WaitUntilGone(const std::wstring& path, DWORD timeoutMs) {
-  for (DWORD waited = 0; Exists(path); waited += 200) {
+  for (DWORD waited = 0; FileExists(path); waited += 200) {
     if (waited > timeoutMs) return false;
     Sleep(200);
   }
@@ -163,7 +153,7 @@ TEST(WholeJourney, InstallCreateAUserLockLogInLock) {
 
   const std::wstring desktopLink =
       SpecialFolder(CSIDL_COMMON_DESKTOPDIRECTORY) + L"\\Cryptelle.lnk";
-  ASSERT_TRUE(Exists(desktopLink));
+  ASSERT_TRUE(FileExists(desktopLink));
   {
     Step("log in from the desktop shortcut");
     gui::ClientProcess client;

@@ -8,6 +8,7 @@
 #include "../../../uninstaller/messages.h"
 #include "../driver/driver_harness.h"
 #include "win/gui_driver.h"
+#include "win/system_probes.h"
 
 namespace {
 
@@ -15,10 +16,6 @@ using namespace uninstaller;
 namespace ct = cryptdsk_test;
 
 const wchar_t kFolder[] = L"C:\\ct-driver";
-
-bool FileExists(const wchar_t* path) {
-  return GetFileAttributesW(path) != INVALID_FILE_ATTRIBUTES;
-}
 
 bool ServiceExists(const wchar_t* name) {
   SC_HANDLE manager = OpenSCManagerW(nullptr, nullptr, SC_MANAGER_CONNECT);

@@ -9,14 +9,11 @@
 #include "../../../uninstaller/messages.h"
 #include "program_folder.h"
 #include "win/gui_driver.h"
+#include "win/system_probes.h"
 
 namespace {
 
 using namespace uninstaller;
-
-bool Exists(const std::wstring& path) {
-  return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
-}
 
 void WriteFile(const std::wstring& path, const char* content = "x") {
   const HANDLE file =
@@ -138,13 +135,13 @@ TEST(Uninstaller, RemovesEverythingOfTheProductAndNothingElse) {
   EXPECT_EQ(gui::AnswerMessageBox(kCaption), kRegistry);
   EXPECT_EQ(process.Wait(), 0u);
 
-  EXPECT_FALSE(Exists(DriverFile()));
-  EXPECT_FALSE(Exists(installation.path(L"Key\\bob.USER")));
-  EXPECT_FALSE(Exists(installation.path(L"Key")));
-  EXPECT_FALSE(Exists(installation.path(L"CryptDsks\\Cryptelle_bob.cryptdsk")));
-  EXPECT_TRUE(Exists(installation.path(L"CryptDsks\\notes.txt")));
+  EXPECT_FALSE(FileExists(DriverFile()));
+  EXPECT_FALSE(FileExists(installation.path(L"Key\\bob.USER")));
+  EXPECT_FALSE(FileExists(installation.path(L"Key")));
+  EXPECT_FALSE(FileExists(installation.path(L"CryptDsks\\Cryptelle_bob.cryptdsk")));
+  EXPECT_TRUE(FileExists(installation.path(L"CryptDsks\\notes.txt")));
   for (const wchar_t* file : {L"Cryptelle.exe", L"cryptdsk.inf", L"uninst.log"}) {
-    EXPECT_FALSE(Exists(installation.path(file)));
+    EXPECT_FALSE(FileExists(installation.path(file)));
   }
   EXPECT_FALSE(KeyExists(L"SOFTWARE\\Classes\\Cryptelle"));
   EXPECT_FALSE(KeyExists(L"SOFTWARE\\Classes\\.cryptdsk"));
@@ -154,19 +151,19 @@ TEST(Uninstaller, RemovesEverythingOfTheProductAndNothingElse) {
   EXPECT_FALSE(KeyExists((icons + L"J").c_str()));
   EXPECT_FALSE(KeyExists((icons + L"K").c_str()));
   EXPECT_TRUE(KeyExists((icons + L"L\\DefaultIcon").c_str()));
-  EXPECT_FALSE(Exists(SpecialFolder(CSIDL_PROGRAMS) + L"\\Cryptelle"));
-  EXPECT_FALSE(Exists(SpecialFolder(CSIDL_COMMON_STARTMENU) + L"\\Cryptelle.lnk"));
-  EXPECT_FALSE(Exists(SpecialFolder(CSIDL_COMMON_DESKTOPDIRECTORY) + L"\\Cryptelle.lnk"));
+  EXPECT_FALSE(FileExists(SpecialFolder(CSIDL_PROGRAMS) + L"\\Cryptelle"));
+  EXPECT_FALSE(FileExists(SpecialFolder(CSIDL_COMMON_STARTMENU) + L"\\Cryptelle.lnk"));
+  EXPECT_FALSE(FileExists(SpecialFolder(CSIDL_COMMON_DESKTOPDIRECTORY) + L"\\Cryptelle.lnk"));
 
   // The batch file deletes the uninstaller once it has exited, then itself;
   // the folder stays because the user's text file is still in it.
   bool gone = false;
   for (int i = 0; i < 200 && !gone; ++i) {
-    gone = !Exists(installation.uninstaller()) && !Exists(L"C:\\CTuninst.bat");
+    gone = !FileExists(installation.uninstaller()) && !FileExists(L"C:\\CTuninst.bat");
     Sleep(100);
   }
   EXPECT_TRUE(gone);
-  EXPECT_TRUE(Exists(installation.folder()));
+  EXPECT_TRUE(FileExists(installation.folder()));
   RegDeleteKeyW(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Cryptelle\\SomethingElse");
   RegDeleteKeyW(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Cryptelle");
 }
@@ -178,9 +175,9 @@ TEST(Uninstaller, CancelAtAPromptChangesNothing) {
   StartAndConfirm(process);
   EXPECT_EQ(gui::AnswerMessageBox(kCaption, IDCANCEL), kRecoveryPrompt);
   EXPECT_EQ(process.Wait(), 0u);
-  EXPECT_TRUE(Exists(installation.path(L"PRF\\bob.prf")));
-  EXPECT_TRUE(Exists(installation.path(L"cryptdsk.inf")));
-  EXPECT_TRUE(Exists(DriverFile()));
+  EXPECT_TRUE(FileExists(installation.path(L"PRF\\bob.prf")));
+  EXPECT_TRUE(FileExists(installation.path(L"cryptdsk.inf")));
+  EXPECT_TRUE(FileExists(DriverFile()));
   EXPECT_TRUE(KeyExists(L"SOFTWARE\\Cryptelle\\DefCryptDsks"));
 }
 
@@ -192,8 +189,8 @@ TEST(Uninstaller, MissingInfStopsBeforeAnythingIsRemoved) {
   EXPECT_EQ(gui::AnswerMessageBox(kCaption), kInfMissing);
   EXPECT_EQ(gui::AnswerMessageBox(kCaption), kNotUninstalled);
   EXPECT_EQ(process.Wait(), 0u);
-  EXPECT_TRUE(Exists(DriverFile()));
-  EXPECT_TRUE(Exists(installation.path(L"Cryptelle.exe")));
+  EXPECT_TRUE(FileExists(DriverFile()));
+  EXPECT_TRUE(FileExists(installation.path(L"Cryptelle.exe")));
 }
 
 TEST(Uninstaller, RefusesToStartWhileTheClientHoldsTheFolderMutex) {
@@ -206,7 +203,7 @@ TEST(Uninstaller, RefusesToStartWhileTheClientHoldsTheFolderMutex) {
   EXPECT_EQ(gui::AnswerMessageBox(kCaption), kNotStarted);
   EXPECT_EQ(process.Wait(), 0u);
   CloseHandle(mutex);
-  EXPECT_TRUE(Exists(installation.path(L"Cryptelle.exe")));
+  EXPECT_TRUE(FileExists(installation.path(L"Cryptelle.exe")));
 }
 
 TEST(Uninstaller, MissingDriverFileNeedsAnAdministrator) {

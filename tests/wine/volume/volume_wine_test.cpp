@@ -2,10 +2,9 @@
 // file and registry. Wine has no mount manager or file system for the
 // driver's drive and no fmifs.dll: the test bed's stand-ins answer those
 // (see the README), loaded the way they would be into the client.
-#include <windows.h>
-
 #include <gtest/gtest.h>
 #include <string.h>
+#include <windows.h>
 
 #include <string>
 #include <thread>
@@ -19,6 +18,7 @@
 #include "volume_operations.h"
 #include "volume_texts.h"
 #include "win/gui_driver.h"
+#include "win/system_probes.h"
 
 // With CRYPTELLE_VOLUME_HANDOVER naming a Linux folder, each container that
 // a test created, formatted and locked is moved there as <megabytes>.cryptdsk,
@@ -89,22 +89,6 @@ class BoxAnswers {
   std::vector<std::wstring> texts_;
   std::thread thread_;
 };
-
-std::wstring RegistryText(HKEY root, const wchar_t* key, const wchar_t* value) {
-  wchar_t text[MAX_PATH] = {};
-  DWORD bytes = sizeof(text);
-  if (RegGetValueW(root, key, value, RRF_RT_REG_SZ, nullptr, text, &bytes) != ERROR_SUCCESS) {
-    return L"<none>";
-  }
-  return text;
-}
-
-std::wstring LinkTarget(wchar_t letter) {
-  const wchar_t device[3] = {letter, L':', 0};
-  wchar_t target[MAX_PATH] = {};
-  if (QueryDosDeviceW(device, target, MAX_PATH) == 0) return L"<none>";
-  return target;
-}
 
 // The Linux folder named by CRYPTELLE_VOLUME_HANDOVER as a Wine path (Z: is
 // the Linux root); empty when it is not set.
