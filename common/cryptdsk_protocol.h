@@ -48,7 +48,10 @@ static_assert(IOCTL_CRYPTDSK_SET_DRIVE_LETTER == 0x8000E058u,
 // Names of the one disk device.
 #define CRYPTDSK_DEVICE_NAME L"\\Device\\CryptDsk00"
 #define CRYPTDSK_LINK_NAME L"\\DosDevices\\CryptDsk00"
-#define CRYPTDSK_USER_PATH L"\\\\.\\CryptDsk00"
+#define CRYPTDSK_USER_PATH_NARROW "\\\\.\\CryptDsk00"
+#define CRYPTDSK_WIDE_(text) L##text
+#define CRYPTDSK_WIDE(text) CRYPTDSK_WIDE_(text)
+#define CRYPTDSK_USER_PATH CRYPTDSK_WIDE(CRYPTDSK_USER_PATH_NARROW)
 
 constexpr size_t kOpenImageRecordSize = 576;
 constexpr size_t kOpenImageKeySize = 32;

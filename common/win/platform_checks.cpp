@@ -2,8 +2,6 @@
 
 #include <vector>
 
-#include "unique_handles.h"
-
 namespace {
 
 bool OpenQueryToken(UniqueHandle* token) {
@@ -51,4 +49,53 @@ bool CentreWindowOnDesktop(HWND window) {
   const int x = desktop.left + ((desktop.right - desktop.left) - (own.right - own.left)) / 2;
   const int y = desktop.top + ((desktop.bottom - desktop.top) - (own.bottom - own.top)) / 2;
   return SetWindowPos(window, nullptr, x, y, 0, 0, SWP_NOSIZE | SWP_NOZORDER) != FALSE;
+}
+
+bool ReadWindowsVersion(WindowsVersion* version, DWORD* error) {
+  OSVERSIONINFOW info = {};
+  info.dwOSVersionInfoSize = sizeof(info);
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wdeprecated-declarations"
+  const BOOL read = GetVersionExW(&info);
+#pragma GCC diagnostic pop
+  if (!read) {
+    *error = GetLastError();
+    return false;
+  }
+  version->major = info.dwMajorVersion;
+  version->minor = info.dwMinorVersion;
+  version->nt = info.dwPlatformId == VER_PLATFORM_WIN32_NT;
+  return true;
+}
+
+bool IsSupportedWindows(const WindowsVersion& version) {
+  return version.nt && (version.major > 5 || (version.major == 5 && version.minor >= 1));
+}
+
+namespace {
+
+constexpr DWORD kSystemMessageFlags =
+    FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS;
+constexpr DWORD kDefaultLanguage = MAKELANGID(LANG_NEUTRAL, SUBLANG_DEFAULT);
+
+}  // namespace
+
+UniqueLocal SystemMessageW(DWORD error) {
+  UniqueLocal text;
+  wchar_t* buffer = nullptr;
+  const DWORD length = FormatMessageW(kSystemMessageFlags, nullptr, error, kDefaultLanguage,
+                                      reinterpret_cast<wchar_t*>(&buffer), 0, nullptr);
+  text.reset(buffer);
+  if (length == 0) text.reset();
+  return text;
+}
+
+UniqueLocal SystemMessageA(DWORD error) {
+  UniqueLocal text;
+  char* buffer = nullptr;
+  const DWORD length = FormatMessageA(kSystemMessageFlags, nullptr, error, kDefaultLanguage,
+                                      reinterpret_cast<char*>(&buffer), 0, nullptr);
+  text.reset(buffer);
+  if (length == 0) text.reset();
+  return text;
 }
