@@ -1,18 +1,7 @@
 # Cross build for Windows (x86_64) with mingw-w64.
-set(CMAKE_SYSTEM_NAME Windows)
 set(CMAKE_SYSTEM_PROCESSOR x86_64)
 set(CRYPTELLE_MINGW_TRIPLET x86_64-w64-mingw32)
-
-# The posix thread model: std::thread and std::mutex (GoogleTest needs them).
-set(CMAKE_C_COMPILER ${CRYPTELLE_MINGW_TRIPLET}-gcc-posix)
-set(CMAKE_CXX_COMPILER ${CRYPTELLE_MINGW_TRIPLET}-g++-posix)
-set(CMAKE_RC_COMPILER ${CRYPTELLE_MINGW_TRIPLET}-windres)
-
-set(CMAKE_FIND_ROOT_PATH /usr/${CRYPTELLE_MINGW_TRIPLET})
-set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
-set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
+include(${CMAKE_CURRENT_LIST_DIR}/toolchain-mingw-common.cmake)
 
 # Test programs run under Wine through the test bed's runner.
 set(CMAKE_CROSSCOMPILING_EMULATOR ${CMAKE_CURRENT_LIST_DIR}/../tools/wine/wine-run)
