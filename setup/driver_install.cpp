@@ -6,6 +6,8 @@
 // clang-format on
 #include <string.h>
 
+#include "win/unique_handles.h"
+
 namespace cryptelle_setup {
 namespace {
 
@@ -17,87 +19,47 @@ const GUID kVolumeInterfaceClass = {
 constexpr char kHardwareIdList[] = "CryptDsk\0";
 static_assert(sizeof(kHardwareIdList) == sizeof(kCryptDskHardwareId) + 1, "double terminator");
 
-class DeviceInfoList {
- public:
-  explicit DeviceInfoList(HDEVINFO set) : set_(set) {}
-  ~DeviceInfoList() { Destroy(); }
-  DeviceInfoList(const DeviceInfoList&) = delete;
-  DeviceInfoList& operator=(const DeviceInfoList&) = delete;
-
-  bool valid() const { return set_ != INVALID_HANDLE_VALUE; }
-  HDEVINFO get() const { return set_; }
-  // Destroys the list keeping the last error code; false if that failed.
-  bool Destroy() {
-    if (set_ == INVALID_HANDLE_VALUE) return true;
-    const DWORD error = GetLastError();
-    const BOOL destroyed = SetupDiDestroyDeviceInfoList(set_);
-    set_ = INVALID_HANDLE_VALUE;
-    SetLastError(error);
-    return destroyed != FALSE;
-  }
-
- private:
-  HDEVINFO set_;
-};
-
-class LocalBuffer {
- public:
-  LocalBuffer() = default;
-  ~LocalBuffer() { Free(); }
-  LocalBuffer(const LocalBuffer&) = delete;
-  LocalBuffer& operator=(const LocalBuffer&) = delete;
-
-  // Zero-filled, with two spare zero bytes past `size` so that any multi-
-  // string read into it ends.
-  bool Allocate(DWORD size) {
-    Free();
-    data_ = static_cast<char*>(LocalAlloc(LMEM_FIXED | LMEM_ZEROINIT, size + 2));
-    size_ = data_ != nullptr ? size : 0;
-    return data_ != nullptr;
-  }
-  void Free() {
-    if (data_ != nullptr) LocalFree(data_);
-    data_ = nullptr;
-    size_ = 0;
-  }
-  char* data() const { return data_; }
-  DWORD size() const { return size_; }
-
- private:
-  char* data_ = nullptr;
-  DWORD size_ = 0;
+// A device's hardware ids in local memory, zero-filled with two spare zero
+// bytes past `size` so that any multi-string read into it ends.
+struct HardwareIds {
+  UniqueLocal memory;
+  DWORD size = 0;
+  char* text() const { return static_cast<char*>(memory.get()); }
 };
 
 enum class IdsResult { kRead, kNoIds, kStop };
 
-IdsResult ReadHardwareIds(HDEVINFO set, SP_DEVINFO_DATA* device, LocalBuffer* buffer, HWND owner,
+IdsResult ReadHardwareIds(HDEVINFO set, SP_DEVINFO_DATA* device, HardwareIds* ids, HWND owner,
                           GeneralErrorReporter reportError) {
   // A size of 0 with ERROR_INSUFFICIENT_BUFFER is asked again, a few times.
   for (int attempt = 0; attempt < 8; ++attempt) {
     DWORD required = 0;
     if (SetupDiGetDeviceRegistryPropertyA(set, device, SPDRP_HARDWAREID, nullptr,
-                                          reinterpret_cast<BYTE*>(buffer->data()), buffer->size(),
+                                          reinterpret_cast<BYTE*>(ids->text()), ids->size,
                                           &required)) {
       return IdsResult::kRead;
     }
     const DWORD error = GetLastError();
     if (error == ERROR_INVALID_DATA) return IdsResult::kNoIds;
     if (error != ERROR_INSUFFICIENT_BUFFER) return IdsResult::kStop;
-    buffer->Free();
+    ids->memory.reset();
+    ids->size = 0;
     if (required == 0) continue;
-    if (!buffer->Allocate(required)) {
+    ids->memory.reset(LocalAlloc(LMEM_FIXED | LMEM_ZEROINIT, required + 2));
+    if (!ids->memory.valid()) {
       if (reportError != nullptr) reportError(owner);
       SetLastError(ERROR_NOT_ENOUGH_MEMORY);
       return IdsResult::kStop;
     }
+    ids->size = required;
   }
   return IdsResult::kStop;
 }
 
 // Walks the multi-string up to an empty string or the end of the buffer.
-bool ListsCryptDsk(const LocalBuffer& ids) {
-  const char* at = ids.data();
-  const char* end = ids.data() + ids.size();
+bool ListsCryptDsk(const HardwareIds& ids) {
+  const char* at = ids.text();
+  const char* end = ids.text() + ids.size;
   while (at < end && *at != '\0') {
     const size_t length = strnlen(at, static_cast<size_t>(end - at));
     if (length == sizeof(kCryptDskHardwareId) - 1 &&
@@ -115,7 +77,7 @@ bool ForEachCryptDskDevice(HDEVINFO set, HWND owner, GeneralErrorReporter report
   SP_DEVINFO_DATA device;
   device.cbSize = sizeof(device);
   for (DWORD index = 0; SetupDiEnumDeviceInfo(set, index, &device); ++index) {
-    LocalBuffer ids;
+    HardwareIds ids;
     const IdsResult result = ReadHardwareIds(set, &device, &ids, owner, reportError);
     if (result == IdsResult::kStop) return false;
     if (result == IdsResult::kRead && ListsCryptDsk(ids) && !visit(&device)) return true;
@@ -131,15 +93,14 @@ bool UpdateDriver(const char* infPath) {
 }  // namespace
 
 bool FindExistingDevice(HWND owner, GeneralErrorReporter reportError) {
-  DeviceInfoList set(SetupDiGetClassDevsA(&kVolumeInterfaceClass, nullptr, nullptr,
-                                          DIGCF_PRESENT | DIGCF_ALLCLASSES));
+  const UniqueDeviceInfoList set(SetupDiGetClassDevsA(&kVolumeInterfaceClass, nullptr, nullptr,
+                                                      DIGCF_PRESENT | DIGCF_ALLCLASSES));
   if (!set.valid()) return false;
   bool found = false;
   ForEachCryptDskDevice(set.get(), owner, reportError, [&found](SP_DEVINFO_DATA*) {
     found = true;
     return false;
   });
-  set.Destroy();
   return found;
 }
 
@@ -150,7 +111,7 @@ bool InstallDriver(const char* infPath, HWND owner, GeneralErrorReporter reportE
   char className[32];
   if (!SetupDiGetINFClassA(infPath, &classGuid, className, sizeof(className), nullptr))
     return false;
-  DeviceInfoList set(SetupDiCreateDeviceInfoList(&classGuid, nullptr));
+  UniqueDeviceInfoList set(SetupDiCreateDeviceInfoList(&classGuid, nullptr));
   if (!set.valid()) return false;
 
   bool installed = false;
@@ -170,12 +131,16 @@ bool InstallDriver(const char* infPath, HWND owner, GeneralErrorReporter reportE
       SetLastError(error);
     }
   }
-  const bool destroyed = set.Destroy();
+  // A list that cannot be destroyed fails the installation; the last error
+  // stays the one reported before.
+  const DWORD error = GetLastError();
+  const bool destroyed = SetupDiDestroyDeviceInfoList(set.release()) != FALSE;
+  SetLastError(error);
   return installed && destroyed;
 }
 
 int RemoveDriverDevices() {
-  DeviceInfoList set(SetupDiGetClassDevsA(nullptr, nullptr, nullptr, DIGCF_ALLCLASSES));
+  const UniqueDeviceInfoList set(SetupDiGetClassDevsA(nullptr, nullptr, nullptr, DIGCF_ALLCLASSES));
   if (!set.valid()) return -1;
   int removed = 0;
   bool failed = false;
@@ -188,7 +153,6 @@ int RemoveDriverDevices() {
         }
         return true;
       });
-  set.Destroy();
   return walked && !failed ? removed : -1;
 }
 

@@ -13,8 +13,8 @@ bool Exists(const char* path) {
 
 // A path too long to test is reported and then treated as existing.
 bool SubFolderExists(HWND dialog, const char* installFolder, const char* name) {
-  NarrowPath path;
-  if (BuildChildPath(installFolder, name, &path) != 1) {
+  PathBuffer<char> path;
+  if (path.AssignJoined(installFolder, name) != 1) {
     ShowError(dialog, kPathTooLong);
     return true;
   }
@@ -30,7 +30,7 @@ int RefuseWithAdministratorMessage(HWND dialog, SetupState* state) {
 }  // namespace
 
 int CreateInstallFolder(HWND dialog, SetupState* state, const char* selectedPath,
-                        NarrowPath* folder) {
+                        PathBuffer<char>* folder) {
   if (BuildInstallFolder(selectedPath, folder) != 1) {
     ShowError(dialog, kPathTooLong);
     return 0;
@@ -54,8 +54,8 @@ int CreateInstallFolder(HWND dialog, SetupState* state, const char* selectedPath
 
 int CreateSubFolders(HWND dialog, SetupState* state, const char* installFolder) {
   for (const char* name : kSubFolders) {
-    NarrowPath path;
-    if (BuildChildPath(installFolder, name, &path) != 1) {
+    PathBuffer<char> path;
+    if (path.AssignJoined(installFolder, name) != 1) {
       ShowError(dialog, kPathTooLong);
       return 0;
     }

@@ -13,7 +13,7 @@ namespace setup {
 // it cannot be created (the administrator message has been shown and
 // state->adminMessageShown set).
 int CreateInstallFolder(HWND dialog, SetupState* state, const char* selectedPath,
-                        NarrowPath* folder);
+                        PathBuffer<char>* folder);
 
 // Creates "PRF", "Key" and "CryptDsks" in that order. 1; 0 after the
 // too-long message; -1 after the administrator message.

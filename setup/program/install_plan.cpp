@@ -7,8 +7,10 @@
 namespace setup {
 
 const char* const kRequiredPackageFiles[11] = {
-    kClientExe,      kUninstallerExe, kSetupExe,     kDriverSys,      kDriverInf,  kHookDll,
-    kShellHelperExe, kIconFile,       kOpenIconFile, kLockedIconFile, kManualFile,
+    CRYPTELLE_CLIENT_EXE,       CRYPTELLE_UNINSTALLER_EXE, CRYPTELLE_SETUP_EXE,
+    CRYPTELLE_DRIVER_SYS,       CRYPTELLE_DRIVER_INF,      CRYPTELLE_HOOK_DLL,
+    CRYPTELLE_SHELL_HELPER_EXE, CRYPTELLE_ICON_FILE,       CRYPTELLE_OPEN_ICON_FILE,
+    CRYPTELLE_LOCKED_ICON_FILE, CRYPTELLE_MANUAL_FILE,
 };
 
 namespace {
@@ -26,8 +28,8 @@ bool EqualIgnoringAsciiCase(const char* a, const char* b) {
 
 // Builds folder\name into `out` as a std::string; -1 when too long.
 int ChildPathText(const char* folder, const char* name, std::string* out) {
-  NarrowPath path;
-  if (BuildChildPath(folder, name, &path) != 1) return -1;
+  PathBuffer<char> path;
+  if (path.AssignJoined(folder, name) != 1) return -1;
   *out = path.c_str();
   return 1;
 }
@@ -46,30 +48,12 @@ bool IsRequiredPackageFile(const char* name) {
   return false;
 }
 
-int BuildInstallFolder(const char* selectedPath, NarrowPath* folder) {
-  NarrowPath built;
-  if (built.Assign(selectedPath) != 1 || built.AppendSeparatorIfMissing() != 1 ||
-      built.Append(kFolderName) != 1) {
-    return -1;
-  }
-  *folder = built;
-  return 1;
+int BuildInstallFolder(const char* selectedPath, PathBuffer<char>* folder) {
+  return folder->AssignJoined(selectedPath, kFolderName);
 }
 
-int BuildChildPath(const char* folder, const char* name, NarrowPath* path) {
-  NarrowPath built;
-  if (built.Assign(folder) != 1 || built.AppendSeparatorIfMissing() != 1 ||
-      built.Append(name) != 1) {
-    return -1;
-  }
-  *path = built;
-  return 1;
-}
-
-int BuildDriverTarget(const char* systemFolder, NarrowPath* path) {
-  NarrowPath drivers;
-  if (BuildChildPath(systemFolder, kDriversFolder, &drivers) != 1) return -1;
-  return BuildChildPath(drivers.c_str(), kDriverSys, path);
+int BuildDriverTarget(const char* systemFolder, PathBuffer<char>* path) {
+  return path->AssignJoined(systemFolder, kDriverInSystemFolder);
 }
 
 void AppendLogRecord(const char* path, std::string* log) {
@@ -80,8 +64,8 @@ void AppendLogRecord(const char* path, std::string* log) {
 int PlanExtensionEntries(const char* installFolder, std::vector<RegistryEntry>* entries) {
   std::string icon;
   std::string command;
-  if (ChildPathText(installFolder, kIconFile, &icon) != 1 ||
-      ChildPathText(installFolder, kShellHelperExe, &command) != 1) {
+  if (ChildPathText(installFolder, CRYPTELLE_ICON_FILE, &icon) != 1 ||
+      ChildPathText(installFolder, CRYPTELLE_SHELL_HELPER_EXE, &command) != 1) {
     return -1;
   }
   // The helper takes no argument: the open command carries no "%1" and no quotes.
@@ -96,7 +80,7 @@ int PlanExtensionEntries(const char* installFolder, std::vector<RegistryEntry>* 
 
 int PlanUninstallEntries(const char* installFolder, std::vector<RegistryEntry>* entries) {
   std::string uninstaller;
-  if (ChildPathText(installFolder, kUninstallerExe, &uninstaller) != 1) return -1;
+  if (ChildPathText(installFolder, CRYPTELLE_UNINSTALLER_EXE, &uninstaller) != 1) return -1;
   *entries = {
       {RegistryRoot::kLocalMachine, kUninstallKey, kDisplayNameValue, kDisplayName},
       {RegistryRoot::kLocalMachine, kUninstallKey, kUninstallStringValue, uninstaller},
@@ -105,7 +89,8 @@ int PlanUninstallEntries(const char* installFolder, std::vector<RegistryEntry>* 
 }
 
 RegistryEntry InstallPathEntry(const char* installFolder) {
-  return {RegistryRoot::kLocalMachine, kInstallPathKey, kInstallPathValue, installFolder};
+  return {RegistryRoot::kLocalMachine, CRYPTELLE_PRODUCT_KEY, CRYPTELLE_INSTALL_PATH_VALUE,
+          installFolder};
 }
 
 int PlanShortcuts(const ShortcutFolders& folders, const char* installFolder,
@@ -115,10 +100,10 @@ int PlanShortcuts(const ShortcutFolders& folders, const char* installFolder,
   std::string uninstaller;
   std::string helper;
   std::string icon;
-  if (ChildPathText(installFolder, kClientExe, &client) != 1 ||
-      ChildPathText(installFolder, kUninstallerExe, &uninstaller) != 1 ||
-      ChildPathText(installFolder, kShellHelperExe, &helper) != 1 ||
-      ChildPathText(installFolder, kIconFile, &icon) != 1) {
+  if (ChildPathText(installFolder, CRYPTELLE_CLIENT_EXE, &client) != 1 ||
+      ChildPathText(installFolder, CRYPTELLE_UNINSTALLER_EXE, &uninstaller) != 1 ||
+      ChildPathText(installFolder, CRYPTELLE_SHELL_HELPER_EXE, &helper) != 1 ||
+      ChildPathText(installFolder, CRYPTELLE_ICON_FILE, &icon) != 1) {
     return -1;
   }
 

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "narrow_path.h"
+#include "path_buffer.h"
 
 namespace setup {
 
@@ -26,13 +26,10 @@ bool IsRequiredPackageFile(const char* name);
 
 // The selected path, a backslash if missing, and "Cryptelle". 1, or -1 when
 // the result would be longer than 260 characters.
-int BuildInstallFolder(const char* selectedPath, NarrowPath* folder);
-
-// folder + "\" + name (no doubled backslash). 1, or -1 when too long.
-int BuildChildPath(const char* folder, const char* name, NarrowPath* path);
+int BuildInstallFolder(const char* selectedPath, PathBuffer<char>* folder);
 
 // The system folder's "Drivers\cryptdsk.sys". 1, or -1 when too long.
-int BuildDriverTarget(const char* systemFolder, NarrowPath* path);
+int BuildDriverTarget(const char* systemFolder, PathBuffer<char>* path);
 
 // Appends one uninstall-log record: "=" and the path, nothing between records.
 void AppendLogRecord(const char* path, std::string* log);
@@ -53,7 +50,7 @@ int PlanExtensionEntries(const char* installFolder, std::vector<RegistryEntry>* 
 // "DisplayName" then "UninstallString". 1, or -1 when a path is too long.
 int PlanUninstallEntries(const char* installFolder, std::vector<RegistryEntry>* entries);
 
-// "InstallPath" under "Software\Cryptelle".
+// "InstallPath" under the product key.
 RegistryEntry InstallPathEntry(const char* installFolder);
 
 // The folders that receive shortcuts; an empty one is unavailable and its

@@ -25,19 +25,19 @@ int Failed(HWND dialog, int result) {
   return result;
 }
 
-int ReadSelectedPath(HWND dialog, NarrowPath* selected) {
+int ReadSelectedPath(HWND dialog, PathBuffer<char>* selected) {
   // A longer text would come back cut short; it is never taken as a path.
   const int length = GetWindowTextLengthA(GetDlgItem(dialog, IDC_INSTALL_PATH));
-  if (length <= 0 || length > static_cast<int>(kMaxPathChars)) return -1;
-  char text[kPathBufferChars] = {};
-  if (GetDlgItemTextA(dialog, IDC_INSTALL_PATH, text, kPathBufferChars) == 0) return -1;
+  if (length <= 0 || length > static_cast<int>(kMaxPathUnits)) return -1;
+  char text[kPathBufferUnits] = {};
+  if (GetDlgItemTextA(dialog, IDC_INSTALL_PATH, text, kPathBufferUnits) == 0) return -1;
   return selected->Assign(text);
 }
 
 int CopyDriverFile(const char* installFolder, const char* systemFolder) {
-  NarrowPath source;
-  NarrowPath target;
-  if (BuildChildPath(installFolder, kDriverSys, &source) != 1 ||
+  PathBuffer<char> source;
+  PathBuffer<char> target;
+  if (source.AssignJoined(installFolder, CRYPTELLE_DRIVER_SYS) != 1 ||
       BuildDriverTarget(systemFolder, &target) != 1) {
     return -1;
   }
@@ -45,8 +45,8 @@ int CopyDriverFile(const char* installFolder, const char* systemFolder) {
 }
 
 int InstallDeviceDriver(HWND dialog, const char* installFolder) {
-  NarrowPath inf;
-  if (BuildChildPath(installFolder, kDriverInf, &inf) != 1) return -1;
+  PathBuffer<char> inf;
+  if (inf.AssignJoined(installFolder, CRYPTELLE_DRIVER_INF) != 1) return -1;
   if (GetFileAttributesA(inf.c_str()) == INVALID_FILE_ATTRIBUTES) {
     // The package check found it; someone removed it since. Say so.
     ShowError(dialog, kFilesMissing);
@@ -59,8 +59,8 @@ int OfferToStartClient(HWND dialog, const char* installFolder) {
   const int answer =
       ShowMessage(dialog, kCompleted, kInstalledCaption, MB_ICONINFORMATION | MB_YESNO);
   if (answer != IDYES) return 1;
-  NarrowPath client;
-  if (BuildChildPath(installFolder, kClientExe, &client) != 1) return -1;
+  PathBuffer<char> client;
+  if (client.AssignJoined(installFolder, CRYPTELLE_CLIENT_EXE) != 1) return -1;
   SetCurrentDirectoryA(installFolder);
   const auto started = reinterpret_cast<INT_PTR>(
       ShellExecuteA(dialog, "open", client.c_str(), nullptr, nullptr, SW_SHOWNORMAL));
@@ -69,8 +69,9 @@ int OfferToStartClient(HWND dialog, const char* installFolder) {
   return -1;
 }
 
-// Steps 3 to 13 for a selected path; the final question is asked after.
-int InstallInto(HWND dialog, SetupState* state, const NarrowPath& selected, NarrowPath* folder) {
+// Installs into the selected path; the final question is asked after.
+int InstallInto(HWND dialog, SetupState* state, const PathBuffer<char>& selected,
+                PathBuffer<char>* folder) {
   if (SetStatus(dialog, kStatusCheckingPath) != 1) return Failed(dialog, -1);
   if (GetFileAttributesA(selected.c_str()) == INVALID_FILE_ATTRIBUTES) {
     ShowError(dialog, kPathNotAccessible);
@@ -125,9 +126,9 @@ int InstallInto(HWND dialog, SetupState* state, const NarrowPath& selected, Narr
 int RunInstallSequence(HWND dialog, SetupState* state) {
   const int package = CheckPackage(state->setupFolder.c_str(), dialog);
   if (package != 1) return package;
-  NarrowPath selected;
+  PathBuffer<char> selected;
   if (ReadSelectedPath(dialog, &selected) != 1) return -1;
-  NarrowPath folder;
+  PathBuffer<char> folder;
   const int installed = InstallInto(dialog, state, selected, &folder);
   if (installed != 1) return installed;
   return OfferToStartClient(dialog, folder.c_str());

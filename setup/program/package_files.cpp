@@ -12,8 +12,8 @@ namespace {
 
 // Opens the listing of "*.*" in `folder`; invalid when it cannot start.
 UniqueFind StartListing(const char* folder, WIN32_FIND_DATAA* entry) {
-  NarrowPath pattern;
-  if (BuildChildPath(folder, "*.*", &pattern) != 1) {
+  PathBuffer<char> pattern;
+  if (pattern.AssignJoined(folder, "*.*") != 1) {
     SetLastError(ERROR_FILENAME_EXCED_RANGE);
     return UniqueFind();
   }
@@ -26,10 +26,10 @@ bool IsPackageEntry(const WIN32_FIND_DATAA& entry) {
 }
 
 int CopyOne(const char* setupFolder, const char* installFolder, const char* name) {
-  NarrowPath source;
-  NarrowPath target;
-  if (BuildChildPath(setupFolder, name, &source) != 1 ||
-      BuildChildPath(installFolder, name, &target) != 1) {
+  PathBuffer<char> source;
+  PathBuffer<char> target;
+  if (source.AssignJoined(setupFolder, name) != 1 ||
+      target.AssignJoined(installFolder, name) != 1) {
     return -1;
   }
   if (GetFileAttributesA(target.c_str()) != INVALID_FILE_ATTRIBUTES &&

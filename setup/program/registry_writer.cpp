@@ -9,16 +9,15 @@ namespace setup {
 int WriteRegistryEntry(const RegistryEntry& entry) {
   const HKEY root =
       entry.root == RegistryRoot::kClassesRoot ? HKEY_CLASSES_ROOT : HKEY_LOCAL_MACHINE;
-  HKEY key = nullptr;
+  UniqueRegKey key;
   if (RegCreateKeyExA(root, entry.key.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS,
-                      nullptr, &key, nullptr) != ERROR_SUCCESS) {
+                      nullptr, key.put(), nullptr) != ERROR_SUCCESS) {
     return -1;
   }
-  const UniqueRegKey opened(key);
   const char* value = entry.value.empty() ? nullptr : entry.value.c_str();
-  const LONG written = RegSetValueExA(opened.get(), value, 0, REG_SZ,
-                                      reinterpret_cast<const BYTE*>(entry.data.c_str()),
-                                      static_cast<DWORD>(entry.data.size() + 1));
+  const LONG written =
+      RegSetValueExA(key.get(), value, 0, REG_SZ, reinterpret_cast<const BYTE*>(entry.data.c_str()),
+                     static_cast<DWORD>(entry.data.size() + 1));
   return written == ERROR_SUCCESS ? 1 : -1;
 }
 

@@ -1,6 +1,5 @@
 #include "setup_dialog.h"
 
-#include <objbase.h>
 #include <shlobj.h>
 
 #include "install_sequence.h"
@@ -25,7 +24,7 @@ void EndWithGeneralError(HWND dialog) {
 
 void OnInit(HWND dialog) {
   if (!CentreWindowOnDesktop(dialog)) return EndWithGeneralError(dialog);
-  char programFiles[kPathBufferChars] = {};
+  char programFiles[kPathBufferUnits] = {};
   const bool found = SHGetFolderPathA(nullptr, CSIDL_PROGRAM_FILES, nullptr, SHGFP_TYPE_CURRENT,
                                       programFiles) == S_OK;
   if (!found) ShowError(dialog, kNoProgramFiles);
@@ -39,10 +38,10 @@ void OnInit(HWND dialog) {
 }
 
 int CALLBACK BrowseCallback(HWND picker, UINT message, LPARAM lParam, LPARAM) {
-  char path[kPathBufferChars] = {};
+  char path[kPathBufferUnits] = {};
   if (message == BFFM_INITIALIZED) {
-    const DWORD length = GetCurrentDirectoryA(kPathBufferChars, path);
-    if (length > 0 && length <= kMaxPathChars) {
+    const DWORD length = GetCurrentDirectoryA(kPathBufferUnits, path);
+    if (length > 0 && length <= kMaxPathUnits) {
       SendMessageA(picker, BFFM_SETSELECTIONA, TRUE, reinterpret_cast<LPARAM>(path));
     }
   } else if (message == BFFM_SELCHANGED) {
@@ -53,19 +52,6 @@ int CALLBACK BrowseCallback(HWND picker, UINT message, LPARAM lParam, LPARAM) {
   return 0;
 }
 
-class ComSession {
- public:
-  ComSession() : ok_(SUCCEEDED(CoInitialize(nullptr))) {}
-  ~ComSession() {
-    if (ok_) CoUninitialize();
-  }
-  ComSession(const ComSession&) = delete;
-  ComSession& operator=(const ComSession&) = delete;
-
- private:
-  bool ok_;
-};
-
 struct ItemListTraits {
   using Handle = PIDLIST_ABSOLUTE;
   static Handle Invalid() { return nullptr; }
@@ -74,7 +60,6 @@ struct ItemListTraits {
 
 // False when the chosen path could not be shown (setup then ends).
 bool BrowseForPath(HWND dialog) {
-  const ComSession com;
   BROWSEINFOA info = {};
   info.hwndOwner = dialog;
   info.lpszTitle = kBrowseTitle;
@@ -82,7 +67,7 @@ bool BrowseForPath(HWND dialog) {
   info.lpfn = BrowseCallback;
   const UniqueWinHandle<ItemListTraits> chosen(SHBrowseForFolderA(&info));
   if (!chosen.valid()) return true;
-  char path[kPathBufferChars] = {};
+  char path[kPathBufferUnits] = {};
   if (!SHGetPathFromIDListA(chosen.get(), path)) return true;
   return SetDlgItemTextA(dialog, IDC_INSTALL_PATH, path) != FALSE;
 }

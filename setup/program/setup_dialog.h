@@ -1,4 +1,4 @@
-// Dialog 130: the installation path, the Install button and the status line.
+// The setup dialog: the installation path, the Install button and the status line.
 #pragma once
 
 #include <windows.h>

@@ -1,8 +1,9 @@
 // Texts, file names and registry names of the setup program, exactly as the
 // user and the rest of the product see them. Narrow strings: setup is ANSI.
+// Names other programs share come from product_names.h.
 #pragma once
 
-#include "vendor_info.h"
+#include "product_names.h"
 
 namespace setup {
 
@@ -143,32 +144,17 @@ inline constexpr char kLaunchFailed[] =
     "The Cryptelle could not be launched automatically.\n\nYou should be able to access it from "
     "the Desktop or the Start Menu Cryptelle icon.";
 
-// Files.
-inline constexpr char kClientExe[] = "Cryptelle.exe";
-inline constexpr char kUninstallerExe[] = "CryptelleUninstaller.exe";
-inline constexpr char kSetupExe[] = "CryptelleSetup.exe";
-inline constexpr char kDriverSys[] = "cryptdsk.sys";
-inline constexpr char kDriverInf[] = "cryptdsk.inf";
-inline constexpr char kHookDll[] = "PromptGuard.dll";
-inline constexpr char kShellHelperExe[] = "ShellHelperCT.exe";
-inline constexpr char kIconFile[] = "CryptelleIcon.ico";
-inline constexpr char kOpenIconFile[] = "CryptelleOpen.ico";
-inline constexpr char kLockedIconFile[] = "CryptelleLocked.ico";
-inline constexpr char kManualFile[] = "CryptelleManual.pdf";
-inline constexpr char kUninstallLog[] = "uninst.log";
-inline constexpr char kDriversFolder[] = "Drivers";
-inline constexpr char kSubFolders[3][10] = {"PRF", "Key", "CryptDsks"};
+// Files and folders.
+inline constexpr char kDriverInSystemFolder[] = "Drivers\\" CRYPTELLE_DRIVER_SYS;
+inline constexpr char kSubFolders[3][10] = {CRYPTELLE_RECOVERY_FOLDER, CRYPTELLE_KEY_FOLDER,
+                                            CRYPTELLE_STORAGE_FOLDER};
 inline constexpr char kProgramGroup[] = "Cryptelle";
 inline constexpr char kClientLink[] = "Cryptelle.lnk";
 inline constexpr char kUninstallerLink[] = "CryptelleUninstaller.lnk";
 inline constexpr char kClientDescription[] = "Cryptelle";
 inline constexpr char kUninstallerDescription[] = "Uninstall Cryptelle";
-inline constexpr char kDevicePath[] = "\\\\.\\CryptDsk00";
 
 // Registry.
-inline constexpr char kProductKey[] = "SOFTWARE\\Cryptelle";
-inline constexpr char kInstallPathKey[] = "Software\\Cryptelle";
-inline constexpr char kInstallPathValue[] = "InstallPath";
 inline constexpr char kRunOnceKey[] = "Software\\Microsoft\\Windows\\CurrentVersion\\RunOnce";
 inline constexpr char kRunOnceValue[] = "CryptelleUninstall";
 inline constexpr char kUninstallKey[] =

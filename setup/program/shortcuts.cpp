@@ -13,7 +13,7 @@ namespace {
 
 // The folder's path, or empty when the system has none.
 std::string SpecialFolder(int csidl) {
-  char path[kPathBufferChars] = {};
+  char path[kPathBufferUnits] = {};
   if (SHGetFolderPathA(nullptr, csidl, nullptr, SHGFP_TYPE_CURRENT, path) != S_OK) return {};
   return path;
 }
@@ -43,8 +43,8 @@ void RunStep(HWND dialog, const ShortcutStep& step, const char* installFolder) {
 }  // namespace
 
 UniqueFile CreateUninstallLog(const char* installFolder) {
-  NarrowPath path;
-  if (BuildChildPath(installFolder, kUninstallLog, &path) != 1) return UniqueFile();
+  PathBuffer<char> path;
+  if (path.AssignJoined(installFolder, CRYPTELLE_UNINSTALL_LOG) != 1) return UniqueFile();
   return UniqueFile(CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_NEW,
                                 FILE_ATTRIBUTE_NORMAL, nullptr));
 }

@@ -2,6 +2,9 @@
 
 #include <string.h>
 
+#include <string>
+
+#include "cryptdsk_protocol.h"
 #include "messages.h"
 #include "program_folder.h"
 #include "setup_texts.h"
@@ -10,10 +13,10 @@
 namespace setup {
 namespace {
 
-bool ReadSetupFolder(NarrowPath* folder) {
-  char path[kPathBufferChars] = {};
-  const DWORD length = GetModuleFileNameA(nullptr, path, kPathBufferChars);
-  if (length == 0 || length >= kPathBufferChars) return false;  // a full buffer is cut short
+bool ReadSetupFolder(PathBuffer<char>* folder) {
+  char path[kPathBufferUnits] = {};
+  const DWORD length = GetModuleFileNameA(nullptr, path, kPathBufferUnits);
+  if (length == 0 || length >= kPathBufferUnits) return false;  // a full buffer is cut short
   char* slash = strrchr(path, '\\');
   if (slash == nullptr) return false;
   *slash = 0;
@@ -21,17 +24,15 @@ bool ReadSetupFolder(NarrowPath* folder) {
 }
 
 bool TakeSetupMutex(SetupState* state) {
-  NarrowPath folder;
-  if (folder.Assign(state->setupFolder.c_str()) != 1) {
+  // Mutex names may not hold backslashes.
+  PathBuffer<char> name;
+  if (ProgramFolderMutexName(state->setupFolder.c_str(), &name) != 1) {
     ShowGeneralError(nullptr);
     return false;
   }
-  // Mutex names may not hold backslashes.
-  char name[kPathBufferChars] = {};
-  ProgramFolderMutexName(folder.c_str(), name);
   SECURITY_ATTRIBUTES attributes = {sizeof(attributes), nullptr, FALSE};
   SetLastError(ERROR_SUCCESS);
-  state->mutex.reset(CreateMutexA(&attributes, TRUE, name));
+  state->mutex.reset(CreateMutexA(&attributes, TRUE, name.c_str()));
   const DWORD error = GetLastError();
   if (error == ERROR_ALREADY_EXISTS) {
     state->mutex.reset();
@@ -45,40 +46,23 @@ bool TakeSetupMutex(SetupState* state) {
   return true;
 }
 
+// The version message with the system's text for `error` after it; nothing
+// when the system has no text for the error.
 void ReportVersionFailure(DWORD error) {
-  char* system = nullptr;
-  const DWORD length = FormatMessageA(
-      FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-      nullptr, error, MAKELANGID(LANG_NEUTRAL, SUBLANG_DEFAULT), reinterpret_cast<LPSTR>(&system),
-      0, nullptr);
-  if (length == 0 || system == nullptr) return;
-  char text[2048] = {};
-  const size_t head = strlen(kVersionUnknown);
-  if (head + length < sizeof(text)) {
-    memcpy(text, kVersionUnknown, head);
-    memcpy(text + head, system, length);
-    text[head + length] = 0;
-    ShowError(nullptr, text);
-  } else {
-    ShowGeneralError(nullptr);
-  }
-  LocalFree(system);
+  const UniqueLocal system = SystemMessageA(error);
+  if (!system.valid()) return;
+  const std::string text = kVersionUnknown + std::string(static_cast<const char*>(system.get()));
+  ShowError(nullptr, text.c_str());
 }
 
 bool CheckPlatform() {
-  OSVERSIONINFOA version = {};
-  version.dwOSVersionInfoSize = sizeof(version);
-#pragma GCC diagnostic push
-#pragma GCC diagnostic ignored "-Wdeprecated-declarations"
-  const BOOL known = GetVersionExA(&version);
-#pragma GCC diagnostic pop
-  if (!known) {
-    ReportVersionFailure(GetLastError());
+  WindowsVersion version;
+  DWORD error = 0;
+  if (!ReadWindowsVersion(&version, &error)) {
+    ReportVersionFailure(error);
     return false;
   }
-  const bool atLeastXp =
-      version.dwMajorVersion > 5 || (version.dwMajorVersion == 5 && version.dwMinorVersion != 0);
-  if (version.dwPlatformId != VER_PLATFORM_WIN32_NT || !atLeastXp) {
+  if (!IsSupportedWindows(version)) {
     ShowError(nullptr, kOldPlatform);
     return false;
   }
@@ -86,19 +70,17 @@ bool CheckPlatform() {
 }
 
 bool IsAlreadyInstalled() {
-  HKEY key = nullptr;
-  if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kProductKey, 0, KEY_ALL_ACCESS, &key) != ERROR_SUCCESS) {
-    return false;
-  }
-  RegCloseKey(key);
-  return true;
+  UniqueRegKey key;
+  return RegOpenKeyExA(HKEY_LOCAL_MACHINE, CRYPTELLE_PRODUCT_KEY, 0, KEY_ALL_ACCESS, key.put()) ==
+         ERROR_SUCCESS;
 }
 
 // False when setup must end: the driver of an earlier installation answers,
 // or the device refuses us for lack of rights.
 bool CheckDriverNotLoaded() {
-  UniqueFile device(CreateFileA(kDevicePath, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                                nullptr, OPEN_EXISTING, FILE_FLAG_NO_BUFFERING, nullptr));
+  UniqueFile device(CreateFileA(CRYPTDSK_USER_PATH_NARROW, GENERIC_READ,
+                                FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                                FILE_FLAG_NO_BUFFERING, nullptr));
   const DWORD error = GetLastError();
   if (device.valid()) {
     device.reset();
@@ -113,18 +95,17 @@ bool CheckDriverNotLoaded() {
 }
 
 void ForgetPendingUninstall() {
-  HKEY key = nullptr;
-  if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kRunOnceKey, 0, KEY_SET_VALUE, &key) != ERROR_SUCCESS) {
-    return;
+  UniqueRegKey key;
+  if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kRunOnceKey, 0, KEY_SET_VALUE, key.put()) ==
+      ERROR_SUCCESS) {
+    RegDeleteValueA(key.get(), kRunOnceValue);
   }
-  const UniqueRegKey opened(key);
-  RegDeleteValueA(opened.get(), kRunOnceValue);
 }
 
-bool ReadSystemFolder(NarrowPath* folder) {
-  char path[kPathBufferChars] = {};
-  const UINT length = GetSystemDirectoryA(path, kPathBufferChars);
-  if (length == 0 || length > kMaxPathChars) return false;
+bool ReadSystemFolder(PathBuffer<char>* folder) {
+  char path[kPathBufferUnits] = {};
+  const UINT length = GetSystemDirectoryA(path, kPathBufferUnits);
+  if (length == 0 || length > kMaxPathUnits) return false;
   return folder->Assign(path) == 1;
 }
 

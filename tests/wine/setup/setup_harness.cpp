@@ -59,10 +59,10 @@ struct BuiltFile {
   const char* source;
 };
 const BuiltFile kBuiltFiles[] = {
-    {setup::kSetupExe, CRYPTELLE_SETUP_EXE},
-    {setup::kDriverSys, CRYPTDSK_SYS},
-    {setup::kDriverInf, CRYPTDSK_INF},
-    {setup::kClientExe, STANDIN_CLIENT_EXE},
+    {CRYPTELLE_SETUP_EXE, BUILT_SETUP_EXE},
+    {CRYPTELLE_DRIVER_SYS, CRYPTDSK_SYS},
+    {CRYPTELLE_DRIVER_INF, CRYPTDSK_INF},
+    {CRYPTELLE_CLIENT_EXE, STANDIN_CLIENT_EXE},
 };
 
 const char* BuiltSource(const std::string& name) {
@@ -75,10 +75,10 @@ const char* BuiltSource(const std::string& name) {
 }  // namespace
 
 std::vector<std::string> PackageFileNames() {
-  return {setup::kClientExe,      setup::kUninstallerExe, setup::kSetupExe,
-          setup::kDriverSys,      setup::kDriverInf,      setup::kHookDll,
-          setup::kShellHelperExe, setup::kIconFile,       setup::kOpenIconFile,
-          setup::kLockedIconFile, setup::kManualFile,     "CryptelleReadMe.txt"};
+  return {CRYPTELLE_CLIENT_EXE,       CRYPTELLE_UNINSTALLER_EXE, CRYPTELLE_SETUP_EXE,
+          CRYPTELLE_DRIVER_SYS,       CRYPTELLE_DRIVER_INF,      CRYPTELLE_HOOK_DLL,
+          CRYPTELLE_SHELL_HELPER_EXE, CRYPTELLE_ICON_FILE,       CRYPTELLE_OPEN_ICON_FILE,
+          CRYPTELLE_LOCKED_ICON_FILE, CRYPTELLE_MANUAL_FILE,     CRYPTELLE_README_FILE};
 }
 
 std::string MakePackage(const std::string& name, const std::string& leaveOut,
@@ -99,7 +99,7 @@ std::string MakePackage(const std::string& name, const std::string& leaveOut,
 }
 
 SetupRun::SetupRun(const std::string& packageFolder, const std::string& currentFolder) {
-  std::string commandLine = "\"" + packageFolder + "\\" + setup::kSetupExe + "\"";
+  std::string commandLine = "\"" + packageFolder + "\\" + CRYPTELLE_SETUP_EXE + "\"";
   STARTUPINFOA startup = {};
   startup.cb = sizeof(startup);
   PROCESS_INFORMATION info = {};

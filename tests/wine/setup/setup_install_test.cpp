@@ -5,6 +5,7 @@
 #include <shlobj.h>
 #include <windows.h>
 
+#include "cryptdsk_protocol.h"
 #include "setup_harness.h"
 #include "setup_texts.h"
 #include "win/gui_driver.h"
@@ -14,7 +15,7 @@ namespace {
 
 using namespace setup;
 
-constexpr char kReadMe[] = "CryptelleReadMe.txt";
+constexpr char kReadMe[] = CRYPTELLE_README_FILE;
 
 // Runs setup from `package`, installs into `path` and returns the text of the
 // refusal; checks that the dialog stays usable and leaves by Cancel.
@@ -50,7 +51,7 @@ TEST(SetupRefuses, APackageOfThirteenFilesWhileSubFoldersDoNotCount) {
 }
 
 TEST(SetupRefuses, TwelveFilesThatLackOneTheProductNeeds) {
-  const std::string package = MakePackage("pkg-no-hook", kHookDll, {"spare.txt"});
+  const std::string package = MakePackage("pkg-no-hook", CRYPTELLE_HOOK_DLL, {"spare.txt"});
   CreateDirectoryA("C:\\target-no-hook", nullptr);
   EXPECT_EQ(RefusalFor(package, "C:\\target-no-hook"), kFilesMissing);
   EXPECT_FALSE(Exists("C:\\target-no-hook\\Cryptelle"));
@@ -241,8 +242,9 @@ TEST(SetupInstalls, IntoTheDefaultPathReplacingAnEmptyFolder) {
 
   // One root device, its driver running: the control device answers.
   EXPECT_EQ(CountCryptDskDevices(), 1);
-  const HANDLE device = CreateFileA(kDevicePath, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                                    nullptr, OPEN_EXISTING, 0, nullptr);
+  const HANDLE device =
+      CreateFileA(CRYPTDSK_USER_PATH_NARROW, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                  nullptr, OPEN_EXISTING, 0, nullptr);
   EXPECT_NE(device, INVALID_HANDLE_VALUE) << GetLastError();
   if (device != INVALID_HANDLE_VALUE) CloseHandle(device);
 }
