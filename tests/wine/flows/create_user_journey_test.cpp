@@ -42,37 +42,71 @@ ULONGLONG FileSize(const std::wstring& path) {
   return (static_cast<ULONGLONG>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
 }
 
-}  // namespace
+class CreateUserJourney : public FlowJourney {
+ protected:
+  // Create User from the first start's Welcome.
+  HWND OpenCreateUser() {
+    StartWithStandIn(CT_W(CT_TITLE_WELCOME));
+    return OpenCreateUserFromWelcome();
+  }
 
-TEST_F(FlowJourney, CreateUserRefusesBadNamesAndTakenNamesAndMismatchedPasswords) {
-  // A recovery file is all that is left of an earlier "Bob".
-  WriteFileWith(RecoveryFilePath(L"Bob"), "left over");
-  StartWithStandIn(CT_W(CT_TITLE_WELCOME));
-  HWND createUser = OpenCreateUserFromWelcome();
+  // Ann_2 with "Secret#1" taken on Create User: Storage Setup, with the size
+  // and the name that the creation uses.
+  HWND OpenStorageSetup() {
+    HWND createUser = OpenCreateUser();
+    if (createUser == nullptr) return nullptr;
+    FillUser(createUser, L"Ann_2", L"Secret#1", L"Secret#1");
+    gui::Click(createUser, IDOK);
+    HWND storage = gui::WaitForDialog(CT_W(CT_TITLE_STORAGE_SETUP));
+    if (storage == nullptr) return nullptr;
+    gui::SetControlText(storage, IDC_STORAGE_SIZE, L"5");
+    gui::SetControlText(storage, IDC_STORAGE_NAME, L"Cryptelle_Ann_2");
+    return storage;
+  }
+
+  // Presses OK on `dialog`, expects the box titled `title` to say `text`,
+  // and the dialog usable again with `focus` (when not 0) focused.
+  void RefusedWith(HWND dialog, const std::wstring& title, const wchar_t* text, int focus) {
+    gui::Click(dialog, IDOK);
+    EXPECT_EQ(AnswerBox(title.c_str(), IDOK, dialog), text);
+    ASSERT_TRUE(gui::WaitUntilEnabled(dialog, IDOK));
+    if (focus != 0) {
+      EXPECT_EQ(gui::FocusedControlId(dialog), focus) << text;
+    }
+  }
+};
+
+TEST_F(CreateUserJourney, RefusesNamesThatAreNotPlain) {
+  HWND createUser = OpenCreateUser();
   ASSERT_NE(createUser, nullptr);
-
   for (const wchar_t* name : {L"Ann-2", L"Ann 2", L"Ann.2"}) {
     FillUser(createUser, name, L"Secret#1", L"Secret#1");
-    gui::Click(createUser, IDOK);
-    EXPECT_EQ(AnswerBox(kCreateUser.c_str(), IDOK, createUser), CT_W(CT_MSG_USERNAME_NOT_PLAIN));
-    ASSERT_TRUE(gui::WaitUntilEnabled(createUser, IDOK));
-    EXPECT_EQ(gui::FocusedControlId(createUser), IDC_NEW_USER_NAME);
+    RefusedWith(createUser, kCreateUser, CT_W(CT_MSG_USERNAME_NOT_PLAIN), IDC_NEW_USER_NAME);
   }
-  FillUser(createUser, L"Bob", L"Secret#1", L"Secret#1");
-  gui::Click(createUser, IDOK);
-  EXPECT_EQ(AnswerBox(kCreateUser.c_str(), IDOK, createUser), CT_W(CT_MSG_USERNAME_EXISTS));
-  ASSERT_TRUE(gui::WaitUntilEnabled(createUser, IDOK));
+}
 
+TEST_F(CreateUserJourney, RefusesANameThatALeftOverRecoveryFileTakes) {
+  // A recovery file is all that is left of an earlier "Bob".
+  WriteFileWith(RecoveryFilePath(L"Bob"), "left over");
+  HWND createUser = OpenCreateUser();
+  ASSERT_NE(createUser, nullptr);
+  FillUser(createUser, L"Bob", L"Secret#1", L"Secret#1");
+  RefusedWith(createUser, kCreateUser, CT_W(CT_MSG_USERNAME_EXISTS), 0);
+}
+
+TEST_F(CreateUserJourney, RefusesDifferingPasswordsAndClearsBoth) {
+  HWND createUser = OpenCreateUser();
+  ASSERT_NE(createUser, nullptr);
   FillUser(createUser, L"Ann_2", L"Secret#1", L"Secret#2");
-  gui::Click(createUser, IDOK);
-  EXPECT_EQ(AnswerBox(kCreateUser.c_str(), IDOK, createUser), CT_W(CT_MSG_PASSWORDS_DIFFER));
-  ASSERT_TRUE(gui::WaitUntilEnabled(createUser, IDOK));
-  EXPECT_EQ(gui::FocusedControlId(createUser), IDC_NEW_PASSWORD);
+  RefusedWith(createUser, kCreateUser, CT_W(CT_MSG_PASSWORDS_DIFFER), IDC_NEW_PASSWORD);
   EXPECT_EQ(gui::ControlText(createUser, IDC_NEW_PASSWORD), L"");
   EXPECT_EQ(gui::ControlText(createUser, IDC_NEW_PASSWORD_AGAIN), L"");
   EXPECT_EQ(gui::ControlText(createUser, IDC_NEW_USER_NAME), L"Ann_2");
+}
 
-  // Ann_2 is accepted; nothing is written before the storage screen.
+TEST_F(CreateUserJourney, WritesNothingBeforeTheStorageScreen) {
+  HWND createUser = OpenCreateUser();
+  ASSERT_NE(createUser, nullptr);
   FillUser(createUser, L"Ann_2", L"Secret#1", L"Secret#1");
   gui::Click(createUser, IDOK);
   HWND storage = gui::WaitForDialog(CT_W(CT_TITLE_STORAGE_SETUP));
@@ -82,45 +116,37 @@ TEST_F(FlowJourney, CreateUserRefusesBadNamesAndTakenNamesAndMismatchedPasswords
   EXPECT_TRUE(client_.WaitForExit());
 }
 
-TEST_F(FlowJourney, StorageScreenRefusalsThenAFiveMegabyteUserIsCreatedOpenedAndLockedClean) {
-  StartWithStandIn(CT_W(CT_TITLE_WELCOME));
-  HWND createUser = OpenCreateUserFromWelcome();
-  ASSERT_NE(createUser, nullptr);
-  FillUser(createUser, L"Ann_2", L"Secret#1", L"Secret#1");
-  gui::Click(createUser, IDOK);
-  HWND storage = gui::WaitForDialog(CT_W(CT_TITLE_STORAGE_SETUP));
+TEST_F(CreateUserJourney, StorageScreenRefusesSmallSizesNamesNotPlainLongPathsAndTakenFiles) {
+  HWND storage = OpenStorageSetup();
   ASSERT_NE(storage, nullptr);
   // The size field takes four digits at most: 10000 cannot be typed.
   EXPECT_EQ(SendMessageW(GetDlgItem(storage, IDC_STORAGE_SIZE), EM_GETLIMITTEXT, 0, 0), 4);
 
-  const auto refusedWith = [&](const std::wstring& title, const wchar_t* text, int focus) {
-    gui::Click(storage, IDOK);
-    EXPECT_EQ(AnswerBox(title.c_str(), IDOK, storage), text);
-    EXPECT_TRUE(gui::WaitUntilEnabled(storage, IDOK));
-    if (focus != 0) {
-      EXPECT_EQ(gui::FocusedControlId(storage), focus) << text;
-    }
-  };
   gui::SetControlText(storage, IDC_STORAGE_SIZE, L"4");
-  refusedWith(kCreateUser, CT_W(CT_MSG_STORAGE_SIZE_MINIMUM), IDC_STORAGE_SIZE);
+  RefusedWith(storage, kCreateUser, CT_W(CT_MSG_STORAGE_SIZE_MINIMUM), IDC_STORAGE_SIZE);
   gui::SetControlText(storage, IDC_STORAGE_SIZE, L"5");
   gui::SetControlText(storage, IDC_STORAGE_NAME, L"My.Box");
-  refusedWith(kCreateUser, CT_W(CT_MSG_STORAGE_NAME_NOT_PLAIN), IDC_STORAGE_NAME);
+  RefusedWith(storage, kCreateUser, CT_W(CT_MSG_STORAGE_NAME_NOT_PLAIN), IDC_STORAGE_NAME);
   gui::SetControlText(storage, IDC_STORAGE_NAME, L"Cryptelle_Ann_2");
 
   const std::wstring folder = gui::ControlText(storage, IDC_STORAGE_FOLDER);
   gui::SetControlText(storage, IDC_STORAGE_FOLDER, L"C:\\" + std::wstring(237, L'f'));
-  refusedWith(kCreateForUser, CT_W(CT_MSG_STORAGE_FILE_NAME_LONG), 0);
+  RefusedWith(storage, kCreateForUser, CT_W(CT_MSG_STORAGE_FILE_NAME_LONG), 0);
   gui::SetControlText(storage, IDC_STORAGE_FOLDER, folder);
 
   // Someone else's container at the chosen path is refused and left as it is.
   const std::wstring existing = StoragePath(L"Cryptelle_Ann_2");
   WriteFileWith(existing, "another user's data");
-  refusedWith(kCreateForUser, CT_W(CT_MSG_STORAGE_FILE_EXISTS), IDC_STORAGE_NAME);
+  RefusedWith(storage, kCreateForUser, CT_W(CT_MSG_STORAGE_FILE_EXISTS), IDC_STORAGE_NAME);
   EXPECT_EQ(ReadWholeFile(existing), "another user's data");
   EXPECT_FALSE(FileExists(KeyFilePath(L"Ann_2")));
-  ASSERT_TRUE(DeleteFileW(existing.c_str()));
+  // Nor is it held open.
+  EXPECT_TRUE(DeleteFileW(existing.c_str()));
+}
 
+TEST_F(CreateUserJourney, CancellingTheCreationConfirmationLeavesNothingBehind) {
+  HWND storage = OpenStorageSetup();
+  ASSERT_NE(storage, nullptr);
   // Cancelling the confirmation returns to the screen, usable, with nothing
   // left on disk or in the driver.
   gui::Click(storage, IDOK);
@@ -130,9 +156,13 @@ TEST_F(FlowJourney, StorageScreenRefusalsThenAFiveMegabyteUserIsCreatedOpenedAnd
     EXPECT_TRUE(gui::ControlEnabled(storage, id)) << id;
   }
   EXPECT_FALSE(FileExists(KeyFilePath(L"Ann_2")));
-  EXPECT_FALSE(FileExists(existing));
+  EXPECT_FALSE(FileExists(StoragePath(L"Cryptelle_Ann_2")));
   EXPECT_FALSE(DriverHasImage());
+}
 
+TEST_F(CreateUserJourney, AFiveMegabyteUserIsCreatedOpenedAndLockedClean) {
+  HWND storage = OpenStorageSetup();
+  ASSERT_NE(storage, nullptr);
   gui::Click(storage, IDOK);
   EXPECT_EQ(AnswerBox(kUserCreationTitle), kUserCreationConfirmText);
   ASSERT_TRUE(gui::WaitUntilGone(storage));
@@ -182,7 +212,7 @@ TEST_F(FlowJourney, FailedFormatRemovesWhatTheCreationMadeAndNothingElse) {
   gui::Click(createUser, IDOK);
   HWND recovery = gui::WaitForDialog(CT_W(CT_TITLE_RECOVERY_SETUP));
   ASSERT_NE(recovery, nullptr);
-  FillAnswers(recovery, IDC_ANSWER_MAIDEN, {L"Smith", L"Chess", L"Soup"});
+  FillAnswers(recovery, IDC_ANSWER_MAIDEN, kRecoveryAnswers);
   gui::Click(recovery, IDOK);
   HWND storage = gui::WaitForDialog(CT_W(CT_TITLE_STORAGE_SETUP));
   ASSERT_NE(storage, nullptr);
@@ -202,3 +232,5 @@ TEST_F(FlowJourney, FailedFormatRemovesWhatTheCreationMadeAndNothingElse) {
   EXPECT_EQ(LinkTarget(L'H'), L"<none>");
   EXPECT_EQ(ReadWholeFile(neighbour), "another user's data");
 }
+
+}  // namespace

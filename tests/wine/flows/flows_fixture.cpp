@@ -13,6 +13,8 @@ constexpr wchar_t kTestBedKey[] = L"Software\\CryptelleTestBed";
 
 }  // namespace
 
+const RecoveryAnswers kRecoveryAnswers = {L"Smith", L"Chess", L"Soup"};
+
 void MarkFileOpenOnVolume(DWORD open) {
   RegSetKeyValueW(HKEY_CURRENT_USER, kTestBedKey, L"FileOpenOnVolume", REG_DWORD, &open,
                   sizeof(open));
@@ -63,6 +65,13 @@ void FlowJourney::CreateUserThroughTheScreens(const wchar_t* name, const wchar_t
   flow_screens::CreateUserThroughTheScreens(name, password, answers, sizeMb);
 }
 
+void FlowJourney::CreateLockedUser(const wchar_t* name, const wchar_t* password,
+                                   const RecoveryAnswers* answers, const wchar_t* sizeMb) {
+  StartWithStandIn(CT_W(CT_TITLE_WELCOME));
+  ASSERT_NO_FATAL_FAILURE(CreateUserThroughTheScreens(name, password, answers, sizeMb));
+  CrashAndDetach();
+}
+
 void FlowJourney::CrashAndDetach() {
   if (client_.Running()) client_.Kill();
   if (DriverHasImage()) DetachContainer();
@@ -110,4 +119,15 @@ void FlowJourney::HandOver(const std::wstring& storageName, const std::wstring& 
   WriteFile(file, path.c_str(), static_cast<DWORD>(path.size() * sizeof(wchar_t)), &written,
             nullptr);
   CloseHandle(file);
+}
+
+void LockedUserJourney::SetUp() {
+  ASSERT_NO_FATAL_FAILURE(FlowJourney::SetUp());
+  ASSERT_NO_FATAL_FAILURE(CreateLockedUser(user_, L"Secret#1", &kRecoveryAnswers, L"5"));
+  ASSERT_TRUE(FileExists(RecoveryFilePath(user_)));
+}
+
+void LockedUserJourney::StartAtLogIn() {
+  logIn_ = StartWithStandIn(CT_W(CT_TITLE_LOG_IN));
+  ASSERT_NE(logIn_, nullptr);
 }

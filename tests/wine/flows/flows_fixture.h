@@ -31,6 +31,10 @@ class FlowJourney : public ClientJourney {
   // file; the drive is left open.
   void CreateUserThroughTheScreens(const wchar_t* name, const wchar_t* password,
                                    const RecoveryAnswers* answers, const wchar_t* sizeMb);
+  // The same from a first start of the client, then CrashAndDetach: the next
+  // start comes to Log In.
+  void CreateLockedUser(const wchar_t* name, const wchar_t* password,
+                        const RecoveryAnswers* answers, const wchar_t* sizeMb);
   // Ends the client like a crash and detaches its container behind its back,
   // so that the next start finds the driver idle and no flag.
   void CrashAndDetach();
@@ -43,6 +47,21 @@ class FlowJourney : public ClientJourney {
   // UTF-16).
   void HandOver(const std::wstring& storageName, const std::wstring& userName);
 };
+
+// A journey with `user_` made through the screens (password "Secret#1",
+// 5 MB, a recovery file with kRecoveryAnswers) and locked.
+class LockedUserJourney : public FlowJourney {
+ protected:
+  explicit LockedUserJourney(const wchar_t* user) : user_(user) {}
+  void SetUp() override;
+  // Starts the client, which comes to Log In (logIn_).
+  void StartAtLogIn();
+
+  const wchar_t* const user_;
+  HWND logIn_ = nullptr;
+};
+
+extern const RecoveryAnswers kRecoveryAnswers;
 
 void MarkFileOpenOnVolume(DWORD open);
 bool DriverHasImage();
