@@ -20,34 +20,65 @@ if(NOT CRYPTELLE_WINDOWS)
   include(GoogleTest)
 endif()
 
-# Adds a test program to ctest under Wine. Used by the unit tests below and by
-# later driver and GUI tests.
-#   cryptelle_add_wine_test(NAME n COMMAND exe args... [DISPLAY] [TIMEOUT s])
+# The Linux build's tools, for the Linux-side checks of the containers that
+# Wine tests leave.
+if(CRYPTELLE_RUN_WINE_TESTS)
+  set(CRYPTELLE_LINUX_TOOL ${CMAKE_SOURCE_DIR}/build/linux/tools/cryptelle_tool/cryptelle-tool
+    CACHE FILEPATH "The Linux build's cryptelle-tool, for the Linux-side check of containers")
+  set(CRYPTELLE_LINUX_NBDKIT_PLUGIN
+    ${CMAKE_SOURCE_DIR}/build/linux/tools/nbdkit_plugin/nbdkit-cryptelle-plugin.so
+    CACHE FILEPATH "The Linux build's nbdkit plugin, for the Linux half of the round trip")
+endif()
+
+# Adds a test to ctest where Wine tests run (win64): COMMAND runs under Wine
+# through tools/wine/wine-run, in a fresh copy of the template prefix.
+#   cryptelle_add_wine_test(NAME n COMMAND exe args...
+#     [DISPLAY]            on a fresh Xvfb server
+#     [HOST]               COMMAND runs on this machine, not under Wine: a
+#                          Linux-side check of what a Wine test left
+#     [SETUP script]       sourced inside the run before the program starts
+#     [TIMEOUT s]          300 unless given
+#     [ENVIRONMENT k=v...] beside CRYPTELLE_WINE_ROOT (HOST: alone)
+#     [FIXTURES_SETUP f...] [FIXTURES_REQUIRED f...] [FIXTURES_CLEANUP f...]
+#     [SKIP_RETURN_CODE c])
 function(cryptelle_add_wine_test)
-  cmake_parse_arguments(T "DISPLAY" "NAME;TIMEOUT" "COMMAND" ${ARGN})
+  set(lists ENVIRONMENT FIXTURES_SETUP FIXTURES_REQUIRED FIXTURES_CLEANUP)
+  cmake_parse_arguments(T "DISPLAY;HOST" "NAME;SETUP;TIMEOUT;SKIP_RETURN_CODE"
+    "COMMAND;${lists}" ${ARGN})
   if(NOT CRYPTELLE_RUN_WINE_TESTS)
     return()
   endif()
   if(NOT T_TIMEOUT)
     set(T_TIMEOUT 300)
   endif()
-  set(display_flag)
-  if(T_DISPLAY)
-    set(display_flag --display)
+  if(T_HOST)
+    add_test(NAME ${T_NAME} COMMAND ${T_COMMAND})
+  else()
+    set(runner ${CRYPTELLE_WINE_RUNNER})
+    if(T_DISPLAY)
+      list(APPEND runner --display)
+    endif()
+    if(T_SETUP)
+      list(APPEND runner --setup ${T_SETUP})
+    endif()
+    add_test(NAME ${T_NAME} COMMAND ${runner} -- ${T_COMMAND})
+    list(PREPEND T_ENVIRONMENT "CRYPTELLE_WINE_ROOT=${CRYPTELLE_WINE_ROOT}")
   endif()
-  add_test(NAME ${T_NAME} COMMAND ${CRYPTELLE_WINE_RUNNER} ${display_flag} -- ${T_COMMAND})
-  set_tests_properties(${T_NAME} PROPERTIES
-    TIMEOUT ${T_TIMEOUT}
-    LABELS wine
-    ENVIRONMENT "CRYPTELLE_WINE_ROOT=${CRYPTELLE_WINE_ROOT}")
+  set_tests_properties(${T_NAME} PROPERTIES TIMEOUT ${T_TIMEOUT} LABELS wine)
+  foreach(property ${lists} SKIP_RETURN_CODE)
+    if(DEFINED T_${property})
+      set_tests_properties(${T_NAME} PROPERTIES ${property} "${T_${property}}")
+    endif()
+  endforeach()
 endfunction()
 
 # A GoogleTest program. Natively every test case becomes a ctest test; under
-# Wine the program runs whole, in a fresh copy of the template prefix.
+# Wine the program runs whole, in a fresh copy of the template prefix, with
+# the other options of cryptelle_add_wine_test (DISPLAY, SETUP, ...).
 #   cryptelle_add_unit_test(NAME n SOURCES ... [LIBS ...] [NATIVE_ONLY]
-#                           [WINDOWS_ONLY] [DISPLAY] [TIMEOUT s])
+#                           [WINDOWS_ONLY] [TIMEOUT s] [DISPLAY] ...)
 function(cryptelle_add_unit_test)
-  cmake_parse_arguments(T "NATIVE_ONLY;WINDOWS_ONLY;DISPLAY" "NAME;TIMEOUT" "SOURCES;LIBS" ${ARGN})
+  cmake_parse_arguments(T "NATIVE_ONLY;WINDOWS_ONLY" "NAME;TIMEOUT" "SOURCES;LIBS" ${ARGN})
   if(T_NATIVE_ONLY AND CRYPTELLE_WINDOWS)
     return()
   endif()
@@ -61,12 +92,8 @@ function(cryptelle_add_unit_test)
   target_link_libraries(${T_NAME} PRIVATE ${T_LIBS} GTest::gtest GTest::gtest_main)
   target_include_directories(${T_NAME} PRIVATE ${CMAKE_SOURCE_DIR}/tests/support)
   if(CRYPTELLE_WINDOWS)
-    set(display_flag)
-    if(T_DISPLAY)
-      set(display_flag DISPLAY)
-    endif()
-    cryptelle_add_wine_test(NAME ${T_NAME} ${display_flag} TIMEOUT ${T_TIMEOUT}
-      COMMAND $<TARGET_FILE:${T_NAME}>)
+    cryptelle_add_wine_test(NAME ${T_NAME} TIMEOUT ${T_TIMEOUT}
+      COMMAND $<TARGET_FILE:${T_NAME}> ${T_UNPARSED_ARGUMENTS})
   else()
     gtest_discover_tests(${T_NAME}
       DISCOVERY_TIMEOUT 60
