@@ -18,6 +18,26 @@ if(NOT CRYPTELLE_WINDOWS)
   find_package(benchmark REQUIRED)
   find_package(OpenSSL REQUIRED)
   include(GoogleTest)
+
+  # libnbd (PkgConfig::LIBNBD) and nbdkit (NBDKIT_PROGRAM) for the nbdkit
+  # plugin's tests and benchmark: CRYPTELLE_NBD_FOUND. A sanitized plugin
+  # needs the sanitizer runtime in nbdkit from the start:
+  # CRYPTELLE_NBDKIT_PRELOAD.
+  find_package(PkgConfig)
+  if(PkgConfig_FOUND)
+    pkg_check_modules(LIBNBD IMPORTED_TARGET GLOBAL libnbd)
+  endif()
+  find_program(NBDKIT_PROGRAM nbdkit)
+  if(LIBNBD_FOUND AND NBDKIT_PROGRAM)
+    set(CRYPTELLE_NBD_FOUND ON)
+  else()
+    set(CRYPTELLE_NBD_FOUND OFF)
+  endif()
+  set(CRYPTELLE_NBDKIT_PRELOAD "")
+  if(CRYPTELLE_SANITIZE)
+    execute_process(COMMAND ${CMAKE_CXX_COMPILER} -print-file-name=libasan.so
+      OUTPUT_VARIABLE CRYPTELLE_NBDKIT_PRELOAD OUTPUT_STRIP_TRAILING_WHITESPACE)
+  endif()
 endif()
 
 # The Linux build's tools, for the Linux-side checks of the containers that
