@@ -6,11 +6,13 @@
 
 #include <windows.h>
 
+#include "product_names.h"
+
 // Exported as "_StartPromptGuardHook@0" and "_StopPromptGuardHook@0" on
 // every architecture, the names the client looks up.
 #define PROMPT_GUARD_START_EXPORT "_StartPromptGuardHook@0"
 #define PROMPT_GUARD_STOP_EXPORT "_StopPromptGuardHook@0"
-#define PROMPT_GUARD_LIBRARY L"PromptGuard.dll"
+#define PROMPT_GUARD_LIBRARY CRYPTELLE_WIDE(CRYPTELLE_HOOK_DLL)
 
 // 0 when a hook is installed afterwards (new or already there), 1 when the
 // installation failed.

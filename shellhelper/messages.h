@@ -1,36 +1,27 @@
 // Texts of the shell helper, exactly as the user sees them.
 #pragma once
 
-namespace shellhelper {
+#define SHELL_HELPER_THANKS "Thank You for using the Cryptelle program."
 
-inline constexpr wchar_t kMutexName[] = L"CryptelleShellHelper";
-inline constexpr wchar_t kRegistryKey[] = L"SOFTWARE\\Cryptelle";
-inline constexpr wchar_t kInstallPathValue[] = L"InstallPath";
-inline constexpr wchar_t kClientFileName[] = L"Cryptelle.exe";
-inline constexpr wchar_t kClientWindowClass[] = L"CryptelleWindowClass";
-inline constexpr wchar_t kClientWindowTitle[] = L"Cryptelle";
-inline constexpr wchar_t kOpenRequest[] = L"OpenAndExplorer";
+// How the user gets the client started without the shell helper.
+#define SHELL_HELPER_REMEDY                                                                       \
+  "\n\nEither, restart your computer and run this program again. If your Cryptelle is open, you " \
+  "should lock it before restarting your computer.\n\nOr, you can run the Cryptelle program "     \
+  "directly from its Desktop icon or from the Start -> All Programs -> Cryptelle -> "             \
+  "Cryptelle.exe shortcut.\n\n" SHELL_HELPER_THANKS
+
+namespace shellhelper {
 
 inline constexpr wchar_t kErrorCaption[] = L"Cryptelle ShellHelper - Error Message";
 
 inline constexpr wchar_t kGeneralError[] =
-    L"The Cryptelle Shell Helper program has experienced an error.\n\n"
-    L"Either, restart your computer and run this program again. If your Cryptelle is open, you "
-    L"should lock it before restarting your computer.\n\n"
-    L"Or, you can run the Cryptelle program directly from its Desktop icon or from the Start -> "
-    L"All Programs -> Cryptelle -> Cryptelle.exe shortcut.\n\n"
-    L"Thank You for using the Cryptelle program.";
+    L"The Cryptelle Shell Helper program has experienced an error." SHELL_HELPER_REMEDY;
 
 inline constexpr wchar_t kAlreadyRunning[] =
-    L"The Cryptelle Shell Helper program might already be running.\n\n"
-    L"Thank You for using the Cryptelle program.";
+    L"The Cryptelle Shell Helper program might already be running.\n\n" SHELL_HELPER_THANKS;
 
 inline constexpr wchar_t kCannotLaunch[] =
-    L"The Cryptelle Shell Helper Program could not launch the Cryptelle program.\n\n"
-    L"Either, restart your computer and run this program again. If your Cryptelle is open, you "
-    L"should lock it before restarting your computer.\n\n"
-    L"Or, you can run the Cryptelle program directly from its Desktop icon or from the Start -> "
-    L"All Programs -> Cryptelle -> Cryptelle.exe shortcut.\n\n"
-    L"Thank You for using the Cryptelle program.";
+    L"The Cryptelle Shell Helper Program could not launch the Cryptelle "
+    L"program." SHELL_HELPER_REMEDY;
 
 }  // namespace shellhelper

@@ -6,60 +6,37 @@
 #include <shellapi.h>
 
 #include "messages.h"
+#include "path_buffer.h"
+#include "product_names.h"
+#include "win/unique_handles.h"
 
 namespace {
 
 using namespace shellhelper;
 
-constexpr DWORD kPathUnits = MAX_PATH + 1;
+constexpr wchar_t kMutexName[] = L"CryptelleShellHelper";
+constexpr wchar_t kOpenRequest[] = CRYPTELLE_WIDE(CRYPTELLE_OPEN_REQUEST);
 
 void ShowError(const wchar_t* text) {
   MessageBoxW(nullptr, text, kErrorCaption, MB_SYSTEMMODAL | MB_ICONERROR);
 }
 
-class RegistryKey {
- public:
-  explicit RegistryKey(HKEY key) : key_(key) {}
-  ~RegistryKey() {
-    if (key_ != nullptr) RegCloseKey(key_);
-  }
-  RegistryKey(const RegistryKey&) = delete;
-  RegistryKey& operator=(const RegistryKey&) = delete;
-  HKEY get() const { return key_; }
-
- private:
-  HKEY key_;
-};
-
 // Reads "InstallPath" and builds the client's path; false when the key,
 // the value or the room for the path is missing.
-bool ReadClientPath(wchar_t (&clientPath)[kPathUnits]) {
-  HKEY opened = nullptr;
-  if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, kRegistryKey, 0, KEY_QUERY_VALUE, &opened) !=
-      ERROR_SUCCESS) {
-    return false;
-  }
-  RegistryKey key(opened);
-  wchar_t installPath[kPathUnits] = {};
+bool ReadClientPath(PathBuffer<wchar_t>* clientPath) {
+  UniqueRegKey key;
+  wchar_t installPath[kPathBufferUnits] = {};
   DWORD size = sizeof(installPath) - sizeof(wchar_t);  // room for a terminator we add
   DWORD type = 0;
-  if (RegQueryValueExW(key.get(), kInstallPathValue, nullptr, &type,
+  if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, CRYPTELLE_WIDE(CRYPTELLE_PRODUCT_KEY), 0, KEY_QUERY_VALUE,
+                    key.put()) != ERROR_SUCCESS ||
+      RegQueryValueExW(key.get(), CRYPTELLE_WIDE(CRYPTELLE_INSTALL_PATH_VALUE), nullptr, &type,
                        reinterpret_cast<BYTE*>(installPath), &size) != ERROR_SUCCESS ||
       (type != REG_SZ && type != REG_EXPAND_SZ)) {
     return false;
   }
   installPath[size / sizeof(wchar_t)] = 0;
-
-  const size_t folderLength = lstrlenW(installPath);
-  const bool needsSeparator = folderLength == 0 || installPath[folderLength - 1] != L'\\';
-  const size_t total = folderLength + (needsSeparator ? 1 : 0) + lstrlenW(kClientFileName);
-  if (total >= kPathUnits) return false;
-  size_t at = 0;
-  for (size_t i = 0; i < folderLength; ++i) clientPath[at++] = installPath[i];
-  if (needsSeparator) clientPath[at++] = L'\\';
-  for (const wchar_t* p = kClientFileName; *p != 0; ++p) clientPath[at++] = *p;
-  clientPath[at] = 0;
-  return true;
+  return clientPath->AssignJoined(installPath, CRYPTELLE_WIDE(CRYPTELLE_CLIENT_EXE)) == 1;
 }
 
 void SendOpenRequest(HWND client) {
@@ -73,35 +50,36 @@ void SendOpenRequest(HWND client) {
 }
 
 int Run() {
-  const HANDLE mutex = CreateMutexW(nullptr, TRUE, kMutexName);
+  // Held until the program ends.
+  const UniqueHandle mutex(CreateMutexW(nullptr, TRUE, kMutexName));
   const DWORD mutexError = GetLastError();
-  if (mutex == nullptr) {
+  if (!mutex.valid()) {
     ShowError(kGeneralError);
     return 0;
   }
-  // The mutex stays held until the process ends.
   if (mutexError == ERROR_ALREADY_EXISTS) {
     ShowError(kAlreadyRunning);
     return 0;
   }
 
-  wchar_t clientPath[kPathUnits] = {};
-  if (!ReadClientPath(clientPath)) {
+  PathBuffer<wchar_t> clientPath;
+  if (!ReadClientPath(&clientPath)) {
     ShowError(kGeneralError);
     return 0;
   }
-  if (GetFileAttributesW(clientPath) == INVALID_FILE_ATTRIBUTES) {
+  if (GetFileAttributesW(clientPath.c_str()) == INVALID_FILE_ATTRIBUTES) {
     ShowError(kCannotLaunch);
     return 0;
   }
 
-  const HWND client = FindWindowExW(HWND_MESSAGE, nullptr, kClientWindowClass, kClientWindowTitle);
+  const HWND client = FindWindowExW(HWND_MESSAGE, nullptr, CRYPTELLE_WIDE(CRYPTELLE_WINDOW_CLASS),
+                                    CRYPTELLE_WIDE(CRYPTELLE_WINDOW_TITLE));
   if (client != nullptr) {
     SendOpenRequest(client);
     return 0;
   }
   const HINSTANCE result =
-      ShellExecuteW(nullptr, L"open", clientPath, nullptr, nullptr, SW_SHOWNORMAL);
+      ShellExecuteW(nullptr, L"open", clientPath.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
   if (reinterpret_cast<INT_PTR>(result) <= 32) ShowError(kCannotLaunch);
   return 0;
 }

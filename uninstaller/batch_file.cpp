@@ -1,10 +1,9 @@
 #include "batch_file.h"
 
-std::wstring UninstallBatchPath(const std::wstring& programFolder) {
-  if (programFolder.size() < 2 || programFolder[1] != L':') return std::wstring();
-  std::wstring path = programFolder.substr(0, 2) + L"\\";
-  for (const char* p = kUninstallBatchName; *p != 0; ++p) path += static_cast<wchar_t>(*p);
-  return path;
+int UninstallBatchPath(const wchar_t* programFolder, PathBuffer<wchar_t>* path) {
+  if (programFolder[0] == 0 || programFolder[1] != L':') return -1;
+  const wchar_t driveRoot[] = {programFolder[0], L':', L'\\', 0};
+  return path->AssignJoined(driveRoot, L"CTuninst.bat");
 }
 
 std::string UninstallBatchText(const std::string& uninstallerPath, const std::string& programFolder,

@@ -1,33 +1,37 @@
 #include "driver_traces.h"
 
-// clang-format off
 #include <windows.h>
+// windows.h first: the device-installation header builds on it.
 #include <setupapi.h>
-// clang-format on
 #include <stdio.h>
 
-#include <memory>
-#include <type_traits>
+#include <string>
 #include <vector>
 
+#include "path_buffer.h"
+#include "product_names.h"
 #include "win/unique_handles.h"
 
 namespace uninstaller {
 
 namespace {
 
+using Path = PathBuffer<wchar_t>;
+
 // The service name the INF's AddService directive gives.
 constexpr wchar_t kServiceName[] = L"cryptdsk";
 // Our INF is a few kilobytes; anything much larger is not a copy of it.
 constexpr DWORD kLargestInf = 1 << 20;
 
-struct ServiceHandleCloser {
-  void operator()(SC_HANDLE handle) const { CloseServiceHandle(handle); }
+struct ServiceHandleTraits {
+  using Handle = SC_HANDLE;
+  static Handle Invalid() { return nullptr; }
+  static void Close(Handle h) { CloseServiceHandle(h); }
 };
-using ServiceHandle = std::unique_ptr<std::remove_pointer_t<SC_HANDLE>, ServiceHandleCloser>;
+using UniqueServiceHandle = UniqueWinHandle<ServiceHandleTraits>;
 
-bool ReadWholeFile(const std::wstring& path, std::vector<char>* bytes) {
-  UniqueFile file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+bool ReadWholeFile(const wchar_t* path, std::vector<char>* bytes) {
+  UniqueFile file(CreateFileW(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                               FILE_ATTRIBUTE_NORMAL, nullptr));
   if (!file.valid()) return false;
   LARGE_INTEGER size = {};
@@ -39,14 +43,29 @@ bool ReadWholeFile(const std::wstring& path, std::vector<char>* bytes) {
           read == bytes->size());
 }
 
+// The REG_SZ default value of a key under HKEY_LOCAL_MACHINE.
+bool ReadDefaultText(const wchar_t* key, wchar_t (&text)[MAX_PATH + 1]) {
+  UniqueRegKey opened;
+  DWORD type = 0;
+  DWORD bytes = sizeof(text) - sizeof(wchar_t);  // room for a terminator we add
+  if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, key, 0, KEY_QUERY_VALUE, opened.put()) != ERROR_SUCCESS ||
+      RegQueryValueExW(opened.get(), nullptr, nullptr, &type, reinterpret_cast<BYTE*>(text),
+                       &bytes) != ERROR_SUCCESS ||
+      type != REG_SZ) {
+    return false;
+  }
+  text[bytes / sizeof(wchar_t)] = 0;
+  return true;
+}
+
 }  // namespace
 
 void StopAndDeleteDriverService() {
-  ServiceHandle manager(OpenSCManagerW(nullptr, nullptr, SC_MANAGER_CONNECT));
-  if (!manager) return;
-  ServiceHandle service(
+  const UniqueServiceHandle manager(OpenSCManagerW(nullptr, nullptr, SC_MANAGER_CONNECT));
+  if (!manager.valid()) return;
+  const UniqueServiceHandle service(
       OpenServiceW(manager.get(), kServiceName, SERVICE_STOP | SERVICE_QUERY_STATUS | DELETE));
-  if (!service) return;
+  if (!service.valid()) return;
   SERVICE_STATUS status = {};
   if (ControlService(service.get(), SERVICE_CONTROL_STOP, &status)) {
     for (int waited = 0; waited < 50 && status.dwCurrentState != SERVICE_STOPPED; ++waited) {
@@ -57,22 +76,28 @@ void StopAndDeleteDriverService() {
   DeleteService(service.get());
 }
 
-void RemoveSystemInfCopies(const std::wstring& programInf) {
+void RemoveSystemInfCopies(const wchar_t* programInf) {
   std::vector<char> ours;
   if (!ReadWholeFile(programInf, &ours) || ours.empty()) return;
   wchar_t windows[MAX_PATH + 1] = {};
   const UINT length = GetWindowsDirectoryW(windows, MAX_PATH + 1);
-  if (length == 0 || length > MAX_PATH) return;
-  const std::wstring infFolder = std::wstring(windows, length) + L"\\inf\\";
+  Path infFolder;
+  Path pattern;
+  if (length == 0 || length > MAX_PATH || infFolder.AssignJoined(windows, L"inf") != 1 ||
+      pattern.AssignJoined(infFolder.c_str(), L"*.inf") != 1) {
+    return;
+  }
 
   std::vector<std::wstring> copies;
   WIN32_FIND_DATAW entry;
-  const UniqueFind search(FindFirstFileW((infFolder + L"*.inf").c_str(), &entry));
+  const UniqueFind search(FindFirstFileW(pattern.c_str(), &entry));
   if (!search.valid()) return;
   do {
     if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) continue;
+    Path path;
     std::vector<char> theirs;
-    if (ReadWholeFile(infFolder + entry.cFileName, &theirs) && theirs == ours) {
+    if (path.AssignJoined(infFolder.c_str(), entry.cFileName) == 1 &&
+        ReadWholeFile(path.c_str(), &theirs) && theirs == ours) {
       copies.emplace_back(entry.cFileName);
     }
   } while (FindNextFileW(search.get(), &entry));
@@ -80,18 +105,18 @@ void RemoveSystemInfCopies(const std::wstring& programInf) {
   for (const std::wstring& name : copies) {
     SetupUninstallOEMInfW(name.c_str(), SUOI_FORCEDELETE, nullptr);
     // The system removes the precompiled form with it; where it does not,
-    // it is of no use without its INF.
-    const std::wstring precompiled = infFolder + name.substr(0, name.size() - 4) + L".pnf";
+    // it is of no use without its INF. Same name, ".pnf" for ".inf".
+    Path precompiled;
+    if (precompiled.AssignJoined(infFolder.c_str(), name.c_str()) != 1) continue;
+    lstrcpyW(precompiled.data() + precompiled.length() - 4, L".pnf");
     DeleteFileW(precompiled.c_str());
   }
 }
 
-void RemoveEmptySetupClass(const std::wstring& programInf) {
+void RemoveEmptySetupClass(const wchar_t* programInf) {
   GUID classGuid;
   wchar_t className[33] = {};  // setup class names are at most 32 characters
-  if (!SetupDiGetINFClassW(programInf.c_str(), &classGuid, className, 32, nullptr)) {
-    return;
-  }
+  if (!SetupDiGetINFClassW(programInf, &classGuid, className, 32, nullptr)) return;
   wchar_t key[80];
   swprintf(key, 80,
            L"SYSTEM\\CurrentControlSet\\Control\\Class\\{%08lX-%04X-%04X-%02X%02X-%02X%02X%02X%02X%"
@@ -103,22 +128,22 @@ void RemoveEmptySetupClass(const std::wstring& programInf) {
   RegDeleteKeyW(HKEY_LOCAL_MACHINE, key);
 }
 
-void RemoveDriveIcons(const std::wstring& programFolder) {
-  constexpr wchar_t kDriveIcons[] =
-      L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Explorer\\DriveIcons\\";
-  const std::wstring ourIcon = programFolder + L"\\CryptelleOpen.ico";
-  for (wchar_t letter = L'H'; letter <= L'Z'; ++letter) {
-    const std::wstring letterKey = std::wstring(kDriveIcons) + letter;
-    const std::wstring iconKey = letterKey + L"\\DefaultIcon";
+void RemoveDriveIcons(const wchar_t* programFolder) {
+  // Left empty when it would not fit: then only emptied icons are ours.
+  Path ourIcon;
+  ourIcon.AssignJoined(programFolder, CRYPTELLE_WIDE(CRYPTELLE_OPEN_ICON_FILE));
+  wchar_t letterKey[] = L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Explorer\\DriveIcons\\?";
+  wchar_t& letter = letterKey[ARRAYSIZE(letterKey) - 2];
+  for (letter = L'H'; letter <= L'Z'; ++letter) {
+    Path iconKey;
     wchar_t icon[MAX_PATH + 1] = {};
-    DWORD bytes = sizeof(icon) - sizeof(wchar_t);
-    if (RegGetValueW(HKEY_LOCAL_MACHINE, iconKey.c_str(), nullptr, RRF_RT_REG_SZ, nullptr, icon,
-                     &bytes) != ERROR_SUCCESS) {
+    if (iconKey.AssignJoined(letterKey, L"DefaultIcon") != 1 ||
+        !ReadDefaultText(iconKey.c_str(), icon)) {
       continue;
     }
     if (icon[0] != 0 && lstrcmpiW(icon, ourIcon.c_str()) != 0) continue;
     if (RegDeleteKeyW(HKEY_LOCAL_MACHINE, iconKey.c_str()) == ERROR_SUCCESS) {
-      RegDeleteKeyW(HKEY_LOCAL_MACHINE, letterKey.c_str());  // only when nothing else is in it
+      RegDeleteKeyW(HKEY_LOCAL_MACHINE, letterKey);  // only when nothing else is in it
     }
   }
 }

@@ -3,8 +3,6 @@
 // Removing the device alone would leave both behind after an uninstall.
 #pragma once
 
-#include <string>
-
 namespace uninstaller {
 
 // Stops the driver's service (Windows unloads the driver with its last
@@ -14,14 +12,14 @@ void StopAndDeleteDriverService();
 
 // Removes every copy the system made of `programInf` (same bytes) in its
 // INF folder, with its precompiled form.
-void RemoveSystemInfCopies(const std::wstring& programInf);
+void RemoveSystemInfCopies(const wchar_t* programInf);
 
 // Removes the INF's own device setup class once no device of it is left.
-void RemoveEmptySetupClass(const std::wstring& programInf);
+void RemoveEmptySetupClass(const wchar_t* programInf);
 
 // Removes the drive-icon entries the client leaves for the letters it used
 // (their icon emptied at each lock, or still naming the program folder's
 // icon); entries naming anything else stay.
-void RemoveDriveIcons(const std::wstring& programFolder);
+void RemoveDriveIcons(const wchar_t* programFolder);
 
 }  // namespace uninstaller

@@ -15,7 +15,7 @@ void RunSequenceFromDialog(HWND dialog, const StartupState& state) {
   EnableWindow(GetDlgItem(dialog, IDOK), FALSE);
   EnableWindow(GetDlgItem(dialog, IDCANCEL), FALSE);
   const HCURSOR previous = SetCursor(LoadCursorW(nullptr, IDC_WAIT));
-  const SequenceContext context{dialog, state.programFolder, state.uninstallerPath};
+  const SequenceContext context{dialog, state.programFolder.c_str(), state.uninstallerPath.c_str()};
   const int result = RunUninstallSequence(context);
   SetCursor(previous);
   EndDialog(dialog, result == -1 ? 0 : 1);

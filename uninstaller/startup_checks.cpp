@@ -1,10 +1,12 @@
 #include "startup_checks.h"
 
+#include <wchar.h>
 #include <windows.h>
 #include <winioctl.h>
 
 #include "cryptdsk_protocol.h"
 #include "messages.h"
+#include "product_names.h"
 #include "program_folder.h"
 #include "win/platform_checks.h"
 
@@ -23,17 +25,16 @@ void ShowAdministratorRequired() {
 bool ReadProgramFolder(StartupState* state) {
   wchar_t path[MAX_PATH + 1] = {};
   const DWORD length = GetModuleFileNameW(nullptr, path, MAX_PATH + 1);
-  if (length == 0 || length > MAX_PATH) return false;
-  state->uninstallerPath.assign(path, length);
-  const size_t slash = state->uninstallerPath.rfind(L'\\');
-  if (slash == std::wstring::npos) return false;
-  state->programFolder = state->uninstallerPath.substr(0, slash);
-  return true;
+  if (length == 0 || length > MAX_PATH || state->uninstallerPath.Assign(path) != 1) return false;
+  wchar_t* const slash = wcsrchr(path, L'\\');
+  if (slash == nullptr) return false;
+  *slash = 0;
+  return state->programFolder.Assign(path) == 1;
 }
 
 bool TakeFolderMutex(StartupState* state) {
-  std::wstring name(state->programFolder.size() + 1, L'\0');
-  ProgramFolderMutexName(state->programFolder.c_str(), name.data());
+  PathBuffer<wchar_t> name;
+  if (ProgramFolderMutexName(state->programFolder.c_str(), &name) != 1) return false;
   SECURITY_ATTRIBUTES attributes = {sizeof(attributes), nullptr, FALSE};
   state->folderMutex.reset(CreateMutexW(&attributes, TRUE, name.c_str()));
   const DWORD error = GetLastError();
@@ -49,19 +50,14 @@ bool TakeFolderMutex(StartupState* state) {
 }
 
 bool CheckPlatform() {
-  OSVERSIONINFOW version = {};
-  version.dwOSVersionInfoSize = sizeof(version);
-#pragma GCC diagnostic push
-#pragma GCC diagnostic ignored "-Wdeprecated-declarations"
-  const BOOL known = GetVersionExW(&version);
-#pragma GCC diagnostic pop
-  if (!known) {
-    ShowSystemError(GetLastError());
+  WindowsVersion version;
+  DWORD error = 0;
+  if (!ReadWindowsVersion(&version, &error)) {
+    const UniqueLocal text = SystemMessageW(error);
+    if (text.valid()) ShowError(static_cast<const wchar_t*>(text.get()));
     return false;
   }
-  const bool atLeastXp =
-      version.dwMajorVersion > 5 || (version.dwMajorVersion == 5 && version.dwMinorVersion >= 1);
-  if (version.dwPlatformId != VER_PLATFORM_WIN32_NT || !atLeastXp) {
+  if (!IsSupportedWindows(version)) {
     ShowError(kOldPlatform);
     return false;
   }
@@ -85,33 +81,15 @@ DriverState QueryDriverState() {
   return answered && attached != 1 ? DriverState::kIdle : DriverState::kAttached;
 }
 
-bool DriverFileIsDeletable() {
-  const std::wstring path = DriverFilePath();
-  if (path.empty()) return false;
-  if (GetFileAttributesW(path.c_str()) == INVALID_FILE_ATTRIBUTES) return false;
-  return SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL) != FALSE;
-}
-
 }  // namespace
 
-void ShowSystemError(DWORD error) {
-  wchar_t* text = nullptr;
-  const DWORD length = FormatMessageW(
-      FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-      nullptr, error, MAKELANGID(LANG_NEUTRAL, SUBLANG_DEFAULT), reinterpret_cast<LPWSTR>(&text), 0,
-      nullptr);
-  if (length != 0 && text != nullptr) ShowError(text);
-  if (text != nullptr) LocalFree(text);
-}
-
-std::wstring DriverFilePath() {
+bool MakeDriverFileDeletable(PathBuffer<wchar_t>* path) {
   wchar_t system[MAX_PATH + 1] = {};
   const UINT length = GetSystemDirectoryW(system, MAX_PATH + 1);
-  if (length == 0 || length > MAX_PATH) return std::wstring();
-  std::wstring path(system, length);
-  if (path.back() != L'\\') path += L'\\';
-  path += L"Drivers\\cryptdsk.sys";
-  return path.size() <= MAX_PATH ? path : std::wstring();
+  return length != 0 && length <= MAX_PATH &&
+         path->AssignJoined(system, L"Drivers\\" CRYPTELLE_WIDE(CRYPTELLE_DRIVER_SYS)) == 1 &&
+         GetFileAttributesW(path->c_str()) != INVALID_FILE_ATTRIBUTES &&
+         SetFileAttributesW(path->c_str(), FILE_ATTRIBUTE_NORMAL);
 }
 
 bool RunStartupChecks(StartupState* state) {
@@ -132,7 +110,8 @@ bool RunStartupChecks(StartupState* state) {
     case DriverState::kIdle:
       break;
   }
-  if (!DriverFileIsDeletable()) {
+  PathBuffer<wchar_t> driverFile;
+  if (!MakeDriverFileDeletable(&driverFile)) {
     ShowAdministratorRequired();
     return false;
   }

@@ -3,15 +3,14 @@
 // attached, and a driver file it may delete.
 #pragma once
 
-#include <string>
-
+#include "path_buffer.h"
 #include "win/unique_handles.h"
 
 namespace uninstaller {
 
 struct StartupState {
-  std::wstring programFolder;  // no trailing backslash
-  std::wstring uninstallerPath;
+  PathBuffer<wchar_t> programFolder;  // no trailing backslash
+  PathBuffer<wchar_t> uninstallerPath;
   UniqueHandle folderMutex;  // held until the program ends
 };
 
@@ -19,11 +18,8 @@ struct StartupState {
 // (or, for an unreadable module path, nothing is shown) and the program ends.
 bool RunStartupChecks(StartupState* state);
 
-// Shows the system's text for an error code, when it has one.
-void ShowSystemError(DWORD error);
-
-// The driver file "cryptdsk.sys" in the system's Drivers folder; empty when
-// the system directory cannot be read or the path would not fit.
-std::wstring DriverFilePath();
+// true, with the path of "cryptdsk.sys" in the system's Drivers folder in
+// *path, when that file exists and its attributes could be made normal.
+bool MakeDriverFileDeletable(PathBuffer<wchar_t>* path);
 
 }  // namespace uninstaller

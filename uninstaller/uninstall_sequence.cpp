@@ -4,15 +4,21 @@
 #include <shellapi.h>
 #include <shlobj.h>
 
+#include <string>
+
 #include "batch_file.h"
 #include "driver_traces.h"
 #include "messages.h"
+#include "product_names.h"
+#include "resource_ids.h"
 #include "startup_checks.h"
 #include "win/unique_handles.h"
 
 namespace uninstaller {
 
 namespace {
+
+using Path = PathBuffer<wchar_t>;
 
 struct DataFolder {
   const wchar_t* name;
@@ -21,16 +27,12 @@ struct DataFolder {
 };
 
 const DataFolder kDataFolders[] = {
-    {L"CryptDsks", L".cryptdsk", kStoragePrompt},
-    {L"Key", L".user", kKeyPrompt},
-    {L"PRF", L".prf", kRecoveryPrompt},
+    {CRYPTELLE_WIDE(CRYPTELLE_STORAGE_FOLDER), L".cryptdsk", kStoragePrompt},
+    {CRYPTELLE_WIDE(CRYPTELLE_KEY_FOLDER), L".user", kKeyPrompt},
+    {CRYPTELLE_WIDE(CRYPTELLE_RECOVERY_FOLDER), L".prf", kRecoveryPrompt},
 };
 
-const wchar_t* const kProgramFiles[] = {
-    L"cryptdsk.inf",        L"cryptdsk.sys",        L"Cryptelle.exe",       L"CryptelleIcon.ico",
-    L"CryptelleLocked.ico", L"CryptelleManual.pdf", L"CryptelleOpen.ico",   L"CryptelleSetup.exe",
-    L"ShellHelperCT.exe",   L"PromptGuard.dll",     L"CryptelleReadMe.txt", L"uninst.log",
-};
+const wchar_t* const kProgramFiles[] = {CRYPTELLE_PROGRAM_FOLDER_FILES(CRYPTELLE_WIDE)};
 
 // Children before parents.
 const wchar_t* const kRegistryKeys[] = {
@@ -40,19 +42,11 @@ const wchar_t* const kRegistryKeys[] = {
     L"SOFTWARE\\Classes\\Cryptelle\\shell",
     L"SOFTWARE\\Classes\\Cryptelle",
     L"SOFTWARE\\Classes\\.cryptdsk",
-    L"SOFTWARE\\Cryptelle\\DefCryptDsks",
-    L"SOFTWARE\\Cryptelle\\CryptDskStatus",
-    L"SOFTWARE\\Cryptelle",
+    CRYPTELLE_WIDE(CRYPTELLE_USERS_KEY),
+    CRYPTELLE_WIDE(CRYPTELLE_STATUS_KEY),
+    CRYPTELLE_WIDE(CRYPTELLE_PRODUCT_KEY),
     L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Cryptelle",
 };
-
-// folder + "\" + name, or false when it would exceed 260 characters.
-bool JoinPath(const std::wstring& folder, const wchar_t* name, std::wstring* path) {
-  *path = folder;
-  if (path->empty() || path->back() != L'\\') *path += L'\\';
-  *path += name;
-  return path->size() <= MAX_PATH;
-}
 
 bool EndsWithLowerCased(const wchar_t* name, const wchar_t* extension) {
   const size_t nameLength = lstrlenW(name);
@@ -75,17 +69,17 @@ bool IsProductFile(const WIN32_FIND_DATAW& entry, const wchar_t* extension) {
 // Calls visit(full path) for every product file of the folder; false when
 // a path would not fit. A folder that cannot be searched has no files.
 template <typename Visit>
-bool ForEachProductFile(const std::wstring& folder, const wchar_t* extension, Visit visit) {
-  std::wstring pattern;
-  if (!JoinPath(folder, L"*.*", &pattern)) return false;
+bool ForEachProductFile(const wchar_t* folder, const wchar_t* extension, Visit visit) {
+  Path pattern;
+  if (pattern.AssignJoined(folder, L"*.*") != 1) return false;
   WIN32_FIND_DATAW entry;
   UniqueFind find(FindFirstFileW(pattern.c_str(), &entry));
   if (!find.valid()) return true;
   do {
     if (!IsProductFile(entry, extension)) continue;
-    std::wstring path;
-    if (!JoinPath(folder, entry.cFileName, &path)) return false;
-    if (!visit(path)) return true;
+    Path path;
+    if (path.AssignJoined(folder, entry.cFileName) != 1) return false;
+    if (!visit(path.c_str())) return true;
   } while (FindNextFileW(find.get(), &entry));
   return true;
 }
@@ -93,10 +87,10 @@ bool ForEachProductFile(const std::wstring& folder, const wchar_t* extension, Vi
 // 1 when every prompt was confirmed, 0 on Cancel, -1 on a path too long.
 int ConfirmDataDeletion(const SequenceContext& context) {
   for (const DataFolder& data : kDataFolders) {
-    std::wstring folder;
-    if (!JoinPath(context.programFolder, data.name, &folder)) return -1;
+    Path folder;
+    if (folder.AssignJoined(context.programFolder, data.name) != 1) return -1;
     bool found = false;
-    if (!ForEachProductFile(folder, data.extension, [&](const std::wstring&) {
+    if (!ForEachProductFile(folder.c_str(), data.extension, [&](const wchar_t*) {
           found = true;
           return false;
         })) {
@@ -116,10 +110,8 @@ void ShowDialogError(const SequenceContext& context, const wchar_t* text) {
 }
 
 // 1 when every device of the INF's class is gone, 0 when reported, -1 internal.
-int RemoveDriverDevices(const SequenceContext& context) {
-  std::wstring inf;
-  if (!JoinPath(context.programFolder, L"cryptdsk.inf", &inf)) return -1;
-  if (GetFileAttributesW(inf.c_str()) == INVALID_FILE_ATTRIBUTES) {
+int RemoveDriverDevices(const SequenceContext& context, const wchar_t* inf) {
+  if (GetFileAttributesW(inf) == INVALID_FILE_ATTRIBUTES) {
     ShowDialogError(context, kInfMissing);
     return 0;
   }
@@ -127,54 +119,42 @@ int RemoveDriverDevices(const SequenceContext& context) {
   constexpr DWORD kClassNameUnits = 32;  // the setup class name is at most 32 characters
   wchar_t className[kClassNameUnits + 1];
   DWORD required = 0;
-  if (!SetupDiGetINFClassW(inf.c_str(), &classGuid, className, kClassNameUnits, &required)) {
+  if (!SetupDiGetINFClassW(inf, &classGuid, className, kClassNameUnits, &required)) {
     ShowDialogError(context, kInfUnreadable);
     return 0;
   }
-  const HDEVINFO devices = SetupDiGetClassDevsW(&classGuid, nullptr, context.dialog, DIGCF_PRESENT);
-  if (devices == INVALID_HANDLE_VALUE) return -1;
-
-  int result = 1;
+  const UniqueDeviceInfoList devices(
+      SetupDiGetClassDevsW(&classGuid, nullptr, context.dialog, DIGCF_PRESENT));
+  if (!devices.valid()) return -1;
   SP_DEVINFO_DATA device = {};
   device.cbSize = sizeof(device);
-  DWORD index = 0;
-  for (; SetupDiEnumDeviceInfo(devices, index, &device); ++index) {
-    if (!SetupDiCallClassInstaller(DIF_REMOVE, devices, &device)) {
-      result = -1;
-      break;
-    }
-    SP_DEVINSTALL_PARAMS_W params = {};
-    params.cbSize = sizeof(params);
-    SetupDiGetDeviceInstallParamsW(devices, &device, &params);
+  for (DWORD index = 0; SetupDiEnumDeviceInfo(devices.get(), index, &device); ++index) {
+    if (!SetupDiCallClassInstaller(DIF_REMOVE, devices.get(), &device)) return -1;
   }
-  const DWORD enumerationError = GetLastError();
-  SetupDiDestroyDeviceInfoList(devices);
-  if (result == -1) return -1;
-  if (enumerationError != ERROR_NO_MORE_ITEMS) {
+  if (GetLastError() != ERROR_NO_MORE_ITEMS) {
     ShowDialogError(context, kDriverNotRemovable);
     return 0;
   }
   return 1;
 }
 
-bool DeleteWithNormalAttributes(const std::wstring& path) {
-  SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
-  return DeleteFileW(path.c_str()) != FALSE;
+bool DeleteWithNormalAttributes(const wchar_t* path) {
+  SetFileAttributesW(path, FILE_ATTRIBUTE_NORMAL);
+  return DeleteFileW(path) != FALSE;
 }
 
 void DeleteDriverFile(const SequenceContext& context) {
-  const std::wstring path = DriverFilePath();
-  const bool deleted =
-      !path.empty() && GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES &&
-      SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL) && DeleteFileW(path.c_str());
-  if (!deleted) ShowDialogError(context, kDriverFile);
+  Path path;
+  if (!MakeDriverFileDeletable(&path) || !DeleteFileW(path.c_str())) {
+    ShowDialogError(context, kDriverFile);
+  }
 }
 
 bool DeleteUserData(const SequenceContext& context) {
   for (const DataFolder& data : kDataFolders) {
-    std::wstring folder;
-    if (!JoinPath(context.programFolder, data.name, &folder)) return false;
-    if (!ForEachProductFile(folder, data.extension, [](const std::wstring& path) {
+    Path folder;
+    if (folder.AssignJoined(context.programFolder, data.name) != 1) return false;
+    if (!ForEachProductFile(folder.c_str(), data.extension, [](const wchar_t* path) {
           DeleteWithNormalAttributes(path);
           return true;
         })) {
@@ -187,47 +167,50 @@ bool DeleteUserData(const SequenceContext& context) {
 
 bool DeleteProgramFiles(const SequenceContext& context) {
   for (const wchar_t* name : kProgramFiles) {
-    std::wstring path;
-    if (!JoinPath(context.programFolder, name, &path)) return false;
-    DeleteWithNormalAttributes(path);
+    Path path;
+    if (path.AssignJoined(context.programFolder, name) != 1) return false;
+    DeleteWithNormalAttributes(path.c_str());
   }
   return true;
+}
+
+bool KeyExists(const wchar_t* key) {
+  UniqueRegKey opened;
+  return RegOpenKeyW(HKEY_LOCAL_MACHINE, key, opened.put()) == ERROR_SUCCESS;
 }
 
 void DeleteRegistryKeys(const SequenceContext& context) {
   bool allDeleted = true;
   for (const wchar_t* key : kRegistryKeys) {
-    HKEY opened = nullptr;
-    if (RegOpenKeyW(HKEY_LOCAL_MACHINE, key, &opened) != ERROR_SUCCESS) continue;
-    RegCloseKey(opened);
-    if (RegDeleteKeyW(HKEY_LOCAL_MACHINE, key) != ERROR_SUCCESS) allDeleted = false;
+    if (KeyExists(key) && RegDeleteKeyW(HKEY_LOCAL_MACHINE, key) != ERROR_SUCCESS) {
+      allDeleted = false;
+    }
   }
   if (!allDeleted) ShowDialogError(context, kRegistry);
 }
 
-bool FolderPath(int csidl, std::wstring* path) {
+bool FolderPath(int csidl, Path* path) {
   wchar_t folder[MAX_PATH] = {};
-  if (FAILED(SHGetFolderPathW(nullptr, csidl, nullptr, SHGFP_TYPE_CURRENT, folder))) return false;
-  *path = folder;
-  return true;
+  return SUCCEEDED(SHGetFolderPathW(nullptr, csidl, nullptr, SHGFP_TYPE_CURRENT, folder)) &&
+         path->Assign(folder) == 1;
 }
 
 // Deletes a shortcut that exists; a failed deletion is reported. false when
 // the path would not fit.
-bool DeleteShortcut(const SequenceContext& context, const std::wstring& folder, const wchar_t* name,
+bool DeleteShortcut(const SequenceContext& context, const Path& folder, const wchar_t* name,
                     const wchar_t* failure) {
-  std::wstring path;
-  if (!JoinPath(folder, name, &path)) return false;
+  Path path;
+  if (path.AssignJoined(folder.c_str(), name) != 1) return false;
   if (GetFileAttributesW(path.c_str()) == INVALID_FILE_ATTRIBUTES) return true;
-  if (!DeleteWithNormalAttributes(path)) ShowDialogError(context, failure);
+  if (!DeleteWithNormalAttributes(path.c_str())) ShowDialogError(context, failure);
   return true;
 }
 
 bool DeleteShortcuts(const SequenceContext& context) {
-  std::wstring folder;
+  Path folder;
   if (FolderPath(CSIDL_PROGRAMS, &folder)) {
-    std::wstring menu;
-    if (!JoinPath(folder, L"Cryptelle", &menu)) return false;
+    Path menu;
+    if (menu.AssignJoined(folder.c_str(), L"Cryptelle") != 1) return false;
     if (GetFileAttributesW(menu.c_str()) != INVALID_FILE_ATTRIBUTES) {
       if (!DeleteShortcut(context, menu, L"Cryptelle.lnk", kProgramShortcut)) return false;
       if (!DeleteShortcut(context, menu, L"CryptelleUninstaller.lnk", kUninstallerShortcut)) {
@@ -247,40 +230,40 @@ bool DeleteShortcuts(const SequenceContext& context) {
   return true;
 }
 
-std::string ToAnsi(const std::wstring& text) {
-  const int size = WideCharToMultiByte(CP_ACP, 0, text.c_str(), -1, nullptr, 0, nullptr, nullptr);
+std::string ToAnsi(const wchar_t* text) {
+  const int size = WideCharToMultiByte(CP_ACP, 0, text, -1, nullptr, 0, nullptr, nullptr);
   if (size <= 0) return std::string();
   std::string ansi(static_cast<size_t>(size), '\0');
-  WideCharToMultiByte(CP_ACP, 0, text.c_str(), -1, ansi.data(), size, nullptr, nullptr);
+  WideCharToMultiByte(CP_ACP, 0, text, -1, ansi.data(), size, nullptr, nullptr);
   ansi.resize(static_cast<size_t>(size - 1));
   return ansi;
 }
 
 int StartSelfDeletingBatch(const SequenceContext& context) {
-  const std::wstring batchPath = UninstallBatchPath(context.programFolder);
-  if (batchPath.empty()) return -1;
-  UniqueFile file(CreateFileW(batchPath.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+  Path batchPath;
+  if (UninstallBatchPath(context.programFolder, &batchPath) != 1) return -1;
+  const wchar_t* const batch = batchPath.c_str();
+  UniqueFile file(CreateFileW(batch, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                               FILE_FLAG_SEQUENTIAL_SCAN | FILE_ATTRIBUTE_NORMAL, nullptr));
   if (!file.valid()) return -1;
   const std::string text = UninstallBatchText(ToAnsi(context.uninstallerPath),
-                                              ToAnsi(context.programFolder), ToAnsi(batchPath));
+                                              ToAnsi(context.programFolder), ToAnsi(batch));
   DWORD written = 0;
   const bool complete =
       WriteFile(file.get(), text.data(), static_cast<DWORD>(text.size()), &written, nullptr) &&
       written == text.size();
   file.reset();
-  if (!SetFileAttributesW(batchPath.c_str(), FILE_ATTRIBUTE_NORMAL)) return -1;
+  if (!SetFileAttributesW(batch, FILE_ATTRIBUTE_NORMAL)) return -1;
   if (complete) {
-    const HINSTANCE started =
-        ShellExecuteW(nullptr, L"open", batchPath.c_str(), nullptr, nullptr, SW_HIDE);
+    const HINSTANCE started = ShellExecuteW(nullptr, L"open", batch, nullptr, nullptr, SW_HIDE);
     if (reinterpret_cast<INT_PTR>(started) > 32) return 1;
   }
-  DeleteFileW(batchPath.c_str());
+  DeleteFileW(batch);
   return -1;
 }
 
-void MarkCompleted(const SequenceContext& context, StatusLabel label) {
-  SetDlgItemTextW(context.dialog, label, kCompleted);
+void MarkCompleted(const SequenceContext& context, int statusLabel) {
+  SetDlgItemTextW(context.dialog, statusLabel, kCompleted);
 }
 
 }  // namespace
@@ -289,30 +272,29 @@ int RunUninstallSequence(const SequenceContext& context) {
   const int confirmed = ConfirmDataDeletion(context);
   if (confirmed != 1) return confirmed;
 
-  const int removed = RemoveDriverDevices(context);
+  Path inf;
+  if (inf.AssignJoined(context.programFolder, CRYPTELLE_WIDE(CRYPTELLE_DRIVER_INF)) != 1) return -1;
+  const int removed = RemoveDriverDevices(context, inf.c_str());
   if (removed == -1) return -1;
   if (removed == 0) {
     MessageBoxW(nullptr, kNotUninstalled, kCaption, MB_SYSTEMMODAL | MB_ICONQUESTION);
     return 0;
   }
   StopAndDeleteDriverService();
-  std::wstring inf;
-  if (JoinPath(context.programFolder, L"cryptdsk.inf", &inf)) {
-    RemoveSystemInfCopies(inf);
-    RemoveEmptySetupClass(inf);
-  }
+  RemoveSystemInfCopies(inf.c_str());
+  RemoveEmptySetupClass(inf.c_str());
   DeleteDriverFile(context);
-  MarkCompleted(context, kLabelDrivers);
+  MarkCompleted(context, IDC_STATUS_DRIVERS);
 
   if (!DeleteUserData(context)) return -1;
-  MarkCompleted(context, kLabelSubFolders);
+  MarkCompleted(context, IDC_STATUS_SUB_FOLDERS);
   if (!DeleteProgramFiles(context)) return -1;
-  MarkCompleted(context, kLabelProgramFiles);
+  MarkCompleted(context, IDC_STATUS_PROGRAM_FILES);
   DeleteRegistryKeys(context);
   RemoveDriveIcons(context.programFolder);
-  MarkCompleted(context, kLabelRegistry);
+  MarkCompleted(context, IDC_STATUS_REGISTRY);
   if (!DeleteShortcuts(context)) return -1;
-  MarkCompleted(context, kLabelShortcuts);
+  MarkCompleted(context, IDC_STATUS_SHORTCUTS);
 
   return StartSelfDeletingBatch(context);
 }

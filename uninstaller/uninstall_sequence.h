@@ -4,23 +4,12 @@
 
 #include <windows.h>
 
-#include <string>
-
 namespace uninstaller {
 
-// Status labels of the dialog, each turned to "COMPLETED" once its step is done.
-enum StatusLabel : int {
-  kLabelDrivers = 103,
-  kLabelProgramFiles = 104,
-  kLabelSubFolders = 105,
-  kLabelRegistry = 106,
-  kLabelShortcuts = 107,
-};
-
 struct SequenceContext {
-  HWND dialog;                 // owner of the in-sequence messages, holder of the labels
-  std::wstring programFolder;  // no trailing backslash
-  std::wstring uninstallerPath;
+  HWND dialog;                   // owner of the in-sequence messages, holder of the status labels
+  const wchar_t* programFolder;  // no trailing backslash
+  const wchar_t* uninstallerPath;
 };
 
 // 1 when the batch file has been started, 0 when the user cancelled or the

@@ -4,11 +4,16 @@
 
 namespace {
 
+std::wstring BatchPath(const wchar_t* programFolder) {
+  PathBuffer<wchar_t> path;
+  return UninstallBatchPath(programFolder, &path) == 1 ? path.c_str() : L"";
+}
+
 TEST(UninstallBatch, LiesInTheRootOfTheProgramFoldersDrive) {
-  EXPECT_EQ(UninstallBatchPath(L"C:\\Program Files\\Cryptelle"), L"C:\\CTuninst.bat");
-  EXPECT_EQ(UninstallBatchPath(L"D:\\x"), L"D:\\CTuninst.bat");
-  EXPECT_EQ(UninstallBatchPath(L"\\\\server\\share\\Cryptelle"), L"") << "no drive letter";
-  EXPECT_EQ(UninstallBatchPath(L""), L"");
+  EXPECT_EQ(BatchPath(L"C:\\Program Files\\Cryptelle"), L"C:\\CTuninst.bat");
+  EXPECT_EQ(BatchPath(L"D:\\x"), L"D:\\CTuninst.bat");
+  EXPECT_EQ(BatchPath(L"\\\\server\\share\\Cryptelle"), L"") << "no drive letter";
+  EXPECT_EQ(BatchPath(L""), L"");
 }
 
 TEST(UninstallBatch, FiveCrlfLinesThatRetryThenRemoveFolderAndItself) {

@@ -8,10 +8,17 @@
 #include <vector>
 
 #include "../../../shellhelper/messages.h"
+#include "product_names.h"
 
 namespace {
 
 using namespace shellhelper;
+
+constexpr wchar_t kRegistryKey[] = CRYPTELLE_WIDE(CRYPTELLE_PRODUCT_KEY);
+constexpr wchar_t kInstallPathValue[] = CRYPTELLE_WIDE(CRYPTELLE_INSTALL_PATH_VALUE);
+constexpr wchar_t kClientFileName[] = CRYPTELLE_WIDE(CRYPTELLE_CLIENT_EXE);
+constexpr wchar_t kClientWindowClass[] = CRYPTELLE_WIDE(CRYPTELLE_WINDOW_CLASS);
+constexpr wchar_t kClientWindowTitle[] = CRYPTELLE_WIDE(CRYPTELLE_WINDOW_TITLE);
 
 // A message-only window of the client's class and title that records every
 // WM_COPYDATA; it can hold its reply back to keep the helper busy.

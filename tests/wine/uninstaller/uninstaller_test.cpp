@@ -195,8 +195,8 @@ TEST(Uninstaller, MissingInfStopsBeforeAnythingIsRemoved) {
 
 TEST(Uninstaller, RefusesToStartWhileTheClientHoldsTheFolderMutex) {
   Installation installation(L"busy");
-  std::wstring name(installation.folder().size() + 1, L'\0');
-  ProgramFolderMutexName(installation.folder().c_str(), name.data());
+  PathBuffer<wchar_t> name;
+  ASSERT_EQ(ProgramFolderMutexName(installation.folder().c_str(), &name), 1);
   EXPECT_EQ(name.c_str(), std::wstring(L"C:_ct-busy"));
   const HANDLE mutex = CreateMutexW(nullptr, TRUE, name.c_str());
   gui::Process process(L"\"" + installation.uninstaller() + L"\"");
