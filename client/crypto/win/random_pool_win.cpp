@@ -5,34 +5,16 @@
 #include <wchar.h>
 #include <winioctl.h>
 
-#include "random_pool.h"
+#include "entropy_pool_state.h"
 #include "secure_wipe.h"
+
+EntropyPoolState EntropyPool;
 
 namespace {
 
 constexpr DWORD kPollIntervalMs = 250;
-constexpr DWORD kInitialPerfDataSize = 65536;
 constexpr DWORD kPerfDataGrowth = 4096;
 constexpr size_t kSystemRandomBytes = 32;
-
-// The pool's process-wide state. The histories belong to the UI thread.
-struct PoolGlobals {
-  CRITICAL_SECTION lock;
-  bool started;
-  uint8_t* pool;
-  RandomPoolState state;
-  bool slowPollDone;
-  bool startupInfoAdded;
-  HHOOK mouseHook;
-  HHOOK keyboardHook;
-  HANDLE thread;
-  MouseHistory mouse;
-  KeyboardHistory keyboard;
-  HMODULE networkLibrary;
-  int productType = -1;
-  DWORD perfDataSize = kInitialPerfDataSize;
-};
-PoolGlobals g;
 
 BOOL SystemRandom(void* destination, ULONG length) {
   return RtlGenRandom(destination, length) ? TRUE : FALSE;
@@ -40,9 +22,9 @@ BOOL SystemRandom(void* destination, ULONG length) {
 
 DWORD WINAPI PollingThread(LPVOID) {
   for (;;) {
-    EnterCriticalSection(&g.lock);
+    EnterCriticalSection(&EntropyPool.lock);
     FastPoll();
-    LeaveCriticalSection(&g.lock);
+    LeaveCriticalSection(&EntropyPool.lock);
     Sleep(kPollIntervalMs);
   }
 }
@@ -60,23 +42,24 @@ void AddNetworkStatistics() {
   using StatisticsGet = DWORD(WINAPI*)(LPWSTR, LPWSTR, DWORD, DWORD, LPBYTE*);
   using BufferSize = DWORD(WINAPI*)(LPVOID, LPDWORD);
   using BufferFree = DWORD(WINAPI*)(LPVOID);
-  if (g.networkLibrary == nullptr) g.networkLibrary = LoadLibraryW(L"NETAPI32.DLL");
-  if (g.networkLibrary == nullptr) return;
+  if (EntropyPool.networkLibrary == nullptr)
+    EntropyPool.networkLibrary = LoadLibraryW(L"NETAPI32.DLL");
+  if (EntropyPool.networkLibrary == nullptr) return;
   auto get = reinterpret_cast<StatisticsGet>(
-      reinterpret_cast<void*>(GetProcAddress(g.networkLibrary, "NetStatisticsGet")));
+      reinterpret_cast<void*>(GetProcAddress(EntropyPool.networkLibrary, "NetStatisticsGet")));
   auto size = reinterpret_cast<BufferSize>(
-      reinterpret_cast<void*>(GetProcAddress(g.networkLibrary, "NetApiBufferSize")));
+      reinterpret_cast<void*>(GetProcAddress(EntropyPool.networkLibrary, "NetApiBufferSize")));
   auto release = reinterpret_cast<BufferFree>(
-      reinterpret_cast<void*>(GetProcAddress(g.networkLibrary, "NetApiBufferFree")));
+      reinterpret_cast<void*>(GetProcAddress(EntropyPool.networkLibrary, "NetApiBufferFree")));
   if (get == nullptr || size == nullptr || release == nullptr) {
-    FreeLibrary(g.networkLibrary);
-    g.networkLibrary = nullptr;
+    FreeLibrary(EntropyPool.networkLibrary);
+    EntropyPool.networkLibrary = nullptr;
     return;
   }
   WCHAR workstation[] = L"LanmanWorkstation";
   WCHAR server[] = L"LanmanServer";
   LPBYTE buffer = nullptr;
-  if (get(nullptr, g.productType == 0 ? server : workstation, 0, 0, &buffer) == 0 &&
+  if (get(nullptr, EntropyPool.productType == 0 ? server : workstation, 0, 0, &buffer) == 0 &&
       buffer != nullptr) {
     DWORD length = 0;
     if (size(buffer, &length) == 0) RandomPoolAddBytes(static_cast<int>(length), buffer);
@@ -85,18 +68,18 @@ void AddNetworkStatistics() {
 }
 
 void DetermineProductType() {
-  if (g.productType != -1) return;
+  if (EntropyPool.productType != -1) return;
   HKEY key;
   if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"SYSTEM\\CurrentControlSet\\Control\\ProductOptions", 0,
                     KEY_READ, &key) != ERROR_SUCCESS)
     return;
   WCHAR type[64] = {};
   DWORD size = sizeof(type) - sizeof(WCHAR);
-  g.productType = 1;
+  EntropyPool.productType = 1;
   if (RegQueryValueExW(key, L"ProductType", nullptr, nullptr, reinterpret_cast<LPBYTE>(type),
                        &size) == ERROR_SUCCESS &&
       _wcsicmp(type, L"WinNT") != 0)
-    g.productType = 0;
+    EntropyPool.productType = 0;
   RegCloseKey(key);
 }
 
@@ -118,14 +101,15 @@ void AddDiskStatistics() {
 
 void AddPerformanceData() {
   for (;;) {
-    uint8_t* buffer = static_cast<uint8_t*>(HeapAlloc(GetProcessHeap(), 0, g.perfDataSize));
+    uint8_t* buffer =
+        static_cast<uint8_t*>(HeapAlloc(GetProcessHeap(), 0, EntropyPool.perfDataSize));
     if (buffer == nullptr) return;
-    DWORD size = g.perfDataSize;
+    DWORD size = EntropyPool.perfDataSize;
     const LSTATUS status = RandomPoolSystemCalls().regQueryValueEx(HKEY_PERFORMANCE_DATA, L"Global",
                                                                    nullptr, nullptr, buffer, &size);
     if (status == ERROR_MORE_DATA) {
       HeapFree(GetProcessHeap(), 0, buffer);
-      g.perfDataSize += kPerfDataGrowth;
+      EntropyPool.perfDataSize += kPerfDataGrowth;
       continue;
     }
     if (status == ERROR_SUCCESS) {
@@ -146,15 +130,15 @@ RandomPoolSystem& RandomPoolSystemCalls() {
 }
 
 void RandomPoolAddInt(uint32_t value) {
-  PoolAddInt(&g.state, value);
+  PoolAddInt(&EntropyPool.state, value);
 }
 
 void RandomPoolAddBytes(int length, const void* bytes) {
-  PoolAddBytes(&g.state, bytes, length);
+  PoolAddBytes(&EntropyPool.state, bytes, length);
 }
 
 void RandomPoolMix() {
-  PoolMix(&g.state);
+  PoolMix(&EntropyPool.state);
 }
 
 void FastPoll() {
@@ -200,12 +184,12 @@ void FastPoll() {
   RandomPoolAddInt(static_cast<uint32_t>(minimum));
   RandomPoolAddInt(static_cast<uint32_t>(maximum));
 
-  if (!g.startupInfoAdded) {
+  if (!EntropyPool.startupInfoAdded) {
     STARTUPINFOW startup = {};
     startup.cb = sizeof(startup);
     GetStartupInfoW(&startup);
     RandomPoolAddBytes(sizeof(startup), &startup);
-    g.startupInfoAdded = true;
+    EntropyPool.startupInfoAdded = true;
   }
 
   LARGE_INTEGER counter;
@@ -229,11 +213,11 @@ LRESULT CALLBACK RandomPoolMouseHook(int code, WPARAM wParam, LPARAM lParam) {
   memcpy(event, reinterpret_cast<const void*>(lParam), sizeof(event));
   uint32_t timing = 0;
   uint32_t crc = 0;
-  if (MouseEventCounts(&g.mouse, event, tick, &timing, &crc)) {
-    EnterCriticalSection(&g.lock);
+  if (MouseEventCounts(&EntropyPool.mouse, event, tick, &timing, &crc)) {
+    EnterCriticalSection(&EntropyPool.lock);
     RandomPoolAddInt(timing);
     RandomPoolAddInt(crc);
-    LeaveCriticalSection(&g.lock);
+    LeaveCriticalSection(&EntropyPool.lock);
   }
   return 0;
 }
@@ -242,30 +226,31 @@ LRESULT CALLBACK RandomPoolKeyboardHook(int code, WPARAM wParam, LPARAM lParam) 
   if (code < 0) return CallNextHookEx(nullptr, code, wParam, lParam);
   const uint32_t flags = static_cast<uint32_t>(lParam);
   uint32_t timing = 0;
-  if (KeyReleaseCounts(&g.keyboard, flags, GetTickCount(), &timing)) {
-    EnterCriticalSection(&g.lock);
+  if (KeyReleaseCounts(&EntropyPool.keyboard, flags, GetTickCount(), &timing)) {
+    EnterCriticalSection(&EntropyPool.lock);
     RandomPoolAddInt(flags);
     RandomPoolAddInt(timing);
-    LeaveCriticalSection(&g.lock);
+    LeaveCriticalSection(&EntropyPool.lock);
   }
   return 0;
 }
 
 int RandomPoolStart() {
-  InitializeCriticalSection(&g.lock);
-  g.started = true;
-  g.pool =
+  InitializeCriticalSection(&EntropyPool.lock);
+  EntropyPool.started = true;
+  EntropyPool.buffer =
       static_cast<uint8_t*>(HeapAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY, kRandomPoolBufferSize));
-  if (g.pool != nullptr) {
-    g.state = {g.pool, 0};
+  if (EntropyPool.buffer != nullptr) {
+    EntropyPool.state = {EntropyPool.buffer, 0};
     RandomPoolSystem& calls = RandomPoolSystemCalls();
     const DWORD thread = GetCurrentThreadId();
-    g.mouseHook = calls.setWindowsHookEx(WH_MOUSE, RandomPoolMouseHook, nullptr, thread);
-    if (g.mouseHook != nullptr)
-      g.keyboardHook = calls.setWindowsHookEx(WH_KEYBOARD, RandomPoolKeyboardHook, nullptr, thread);
-    if (g.mouseHook != nullptr && g.keyboardHook != nullptr) {
-      g.thread = calls.createThread(nullptr, 0, PollingThread, nullptr, 0, nullptr);
-      if (g.thread != nullptr) return 1;
+    EntropyPool.mouseHook = calls.setWindowsHookEx(WH_MOUSE, RandomPoolMouseHook, nullptr, thread);
+    if (EntropyPool.mouseHook != nullptr)
+      EntropyPool.keyboardHook =
+          calls.setWindowsHookEx(WH_KEYBOARD, RandomPoolKeyboardHook, nullptr, thread);
+    if (EntropyPool.mouseHook != nullptr && EntropyPool.keyboardHook != nullptr) {
+      EntropyPool.thread = calls.createThread(nullptr, 0, PollingThread, nullptr, 0, nullptr);
+      if (EntropyPool.thread != nullptr) return 1;
     }
   }
   RandomPoolStop();
@@ -273,28 +258,30 @@ int RandomPoolStart() {
 }
 
 void RandomPoolStop() {
-  if (!g.started) return;
-  if (g.mouseHook != nullptr) UnhookWindowsHookEx(g.mouseHook);
-  if (g.keyboardHook != nullptr) UnhookWindowsHookEx(g.keyboardHook);
-  g.mouseHook = nullptr;
-  g.keyboardHook = nullptr;
-  if (g.pool != nullptr) {
-    memset(g.pool, 0xFF, kRandomPoolBufferSize);
-    SecureWipe(g.pool, kRandomPoolBufferSize);
-    HeapFree(GetProcessHeap(), 0, g.pool);
-    g.pool = nullptr;
+  if (!EntropyPool.started) return;
+  if (EntropyPool.mouseHook != nullptr) UnhookWindowsHookEx(EntropyPool.mouseHook);
+  if (EntropyPool.keyboardHook != nullptr) UnhookWindowsHookEx(EntropyPool.keyboardHook);
+  EntropyPool.mouseHook = nullptr;
+  EntropyPool.keyboardHook = nullptr;
+  if (EntropyPool.buffer != nullptr) {
+    memset(EntropyPool.buffer, 0xFF, kRandomPoolBufferSize);
+    SecureWipe(EntropyPool.buffer, kRandomPoolBufferSize);
+    HeapFree(GetProcessHeap(), 0, EntropyPool.buffer);
+    EntropyPool.buffer = nullptr;
   }
-  g.state = {nullptr, 0};
-  DeleteCriticalSection(&g.lock);
-  g.started = false;
+  EntropyPool.state = {nullptr, 0};
+  DeleteCriticalSection(&EntropyPool.lock);
+  EntropyPool.started = false;
 }
 
 int RandomPoolGetBytes(uint8_t* destination, size_t length) {
-  if (!g.started || g.pool == nullptr || length == 0 || length > kRandomPoolMaxRequest) return -1;
-  EnterCriticalSection(&g.lock);
+  if (!EntropyPool.started || EntropyPool.buffer == nullptr || length == 0 ||
+      length > kRandomPoolMaxRequest)
+    return -1;
+  EnterCriticalSection(&EntropyPool.lock);
   FastPoll();
-  if (!g.slowPollDone) {
-    g.slowPollDone = true;
+  if (!EntropyPool.slowPollDone) {
+    EntropyPool.slowPollDone = true;
     SlowPoll();
   }
   // The other sources cannot tell whether they delivered anything; the
@@ -303,22 +290,9 @@ int RandomPoolGetBytes(uint8_t* destination, size_t length) {
   int result = -1;
   if (RandomPoolSystemCalls().systemRandom(system, sizeof(system))) {
     RandomPoolAddBytes(sizeof(system), system);
-    result = PoolExtract(&g.state, destination, length) ? 1 : -1;
+    result = PoolExtract(&EntropyPool.state, destination, length) ? 1 : -1;
   }
   SecureWipe(system, sizeof(system));
-  LeaveCriticalSection(&g.lock);
+  LeaveCriticalSection(&EntropyPool.lock);
   return result;
-}
-
-void RandomPoolTakeSnapshot(RandomPoolSnapshot* snapshot) {
-  memset(snapshot, 0, sizeof(*snapshot));
-  snapshot->started = g.started;
-  if (!g.started) return;
-  EnterCriticalSection(&g.lock);
-  snapshot->hooksInstalled = g.mouseHook != nullptr && g.keyboardHook != nullptr;
-  snapshot->threadRunning = g.thread != nullptr;
-  snapshot->slowPollDone = g.slowPollDone;
-  snapshot->writeIndex = g.state.writeIndex;
-  if (g.pool != nullptr) memcpy(snapshot->pool, g.pool, kRandomPoolBufferSize);
-  LeaveCriticalSection(&g.lock);
 }

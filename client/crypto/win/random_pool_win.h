@@ -39,15 +39,6 @@ struct RandomPoolSystem {
 };
 RandomPoolSystem& RandomPoolSystemCalls();
 
-// For tests: the hook procedures, and a look at the pool under its lock.
+// The hook procedures, for tests to call with the system's structures.
 LRESULT CALLBACK RandomPoolMouseHook(int code, WPARAM wParam, LPARAM lParam);
 LRESULT CALLBACK RandomPoolKeyboardHook(int code, WPARAM wParam, LPARAM lParam);
-struct RandomPoolSnapshot {
-  bool started;
-  bool hooksInstalled;
-  bool threadRunning;
-  bool slowPollDone;
-  uint32_t writeIndex;
-  uint8_t pool[260];
-};
-void RandomPoolTakeSnapshot(RandomPoolSnapshot* snapshot);

@@ -6,6 +6,7 @@
 
 #include "account_files.h"
 #include "account_system.h"
+#include "random_pool_snapshot.h"
 #include "random_pool_win.h"
 
 namespace {
