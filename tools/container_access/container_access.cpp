@@ -9,6 +9,7 @@
 
 #include "account_records.h"
 #include "disk_key.h"
+#include "positioned_io.h"
 #include "sector_cipher.h"
 #include "secure_wipe.h"
 #include "tool_system.h"
@@ -27,44 +28,38 @@ struct PositionedFile {
   int error;
 };
 
+// Ends one file call of a transfer: the count, and the errno when it failed.
+NtStatus Finish(PositionedFile* file, int error, size_t done, uint32_t* transferred) {
+  *transferred = static_cast<uint32_t>(done);
+  if (error == 0) return cryptdsk::kStatusSuccess;
+  file->error = error;
+  return cryptdsk::kStatusUnsuccessful;
+}
+
+// A read that meets the end of the file is short, which the count reports.
 NtStatus ReadAll(void* context, uint8_t* buffer, uint32_t length, int64_t offset,
                  uint32_t* transferred) {
   auto* file = static_cast<PositionedFile*>(context);
-  uint32_t done = 0;
-  while (done < length) {
-    const ssize_t got = pread(file->fd, buffer + done, length - done, offset + done);
-    if (got < 0 && errno == EINTR) continue;
-    if (got < 0) {
-      file->error = errno;
-      *transferred = done;
-      return cryptdsk::kStatusUnsuccessful;
-    }
-    if (got == 0) break;  // end of file: a short read, reported by the count
-    done += static_cast<uint32_t>(got);
-  }
-  *transferred = done;
-  return cryptdsk::kStatusSuccess;
+  size_t done = 0;
+  const int error = TransferAt(pread, file->fd, buffer, length, offset, &done);
+  return Finish(file, error, done, transferred);
 }
 
 NtStatus WriteAll(void* context, const uint8_t* buffer, uint32_t length, int64_t offset,
                   uint32_t* transferred) {
   auto* file = static_cast<PositionedFile*>(context);
-  uint32_t done = 0;
-  while (done < length) {
-    const ssize_t put = pwrite(file->fd, buffer + done, length - done, offset + done);
-    if (put < 0 && errno == EINTR) continue;
-    if (put <= 0) {
-      file->error = put < 0 ? errno : EIO;
-      *transferred = done;
-      return cryptdsk::kStatusUnsuccessful;
-    }
-    done += static_cast<uint32_t>(put);
-  }
-  *transferred = done;
-  return cryptdsk::kStatusSuccess;
+  size_t done = 0;
+  const int error = TransferAt(pwrite, file->fd, buffer, length, offset, &done);
+  return Finish(file, error == 0 && done < length ? EIO : error, done, transferred);
 }
 
-int TransferErrno(const TransferResult& result, const PositionedFile& file, uint32_t length) {
+// One transfer of the plain disk through ReadImage or WriteImage. 0 or errno.
+template <typename Byte, typename Procedure>
+int ImageTransfer(Procedure procedure, int fd, int64_t size, const AesKeySchedule& schedule,
+                  int64_t offset, Byte* buffer, uint32_t length) {
+  PositionedFile file{fd, 0};
+  const ImageFileIo io{&file, ReadAll, WriteAll};
+  const TransferResult result = procedure(io, &schedule, size, offset, buffer, length);
   if (result.Status == cryptdsk::kStatusInvalidParameter) return EINVAL;
   if (!cryptdsk::IsSuccess(result.Status)) return file.error != 0 ? file.error : EIO;
   return result.Information == length ? 0 : EIO;
@@ -84,18 +79,7 @@ int UnlockDiskKey(const char* keyFilePath, const char* password, size_t password
   }
 
   Wiped<uint8_t[kUserKeyFileSize]> file;
-  size_t size = 0;
-  bool whole = false;
-  int error = 0;
-  if (ReadFilePrefix(DefaultToolSystem(), keyFilePath, file.get(), kUserKeyFileSize, &size, &whole,
-                     &error) != FileResult::kOk) {
-    *reason = std::string("cannot read key file ") + keyFilePath + ": " + strerror(error);
-    return -1;
-  }
-  if (size < kUserKeyFileSize) {
-    *reason = std::string("key file ") + keyFilePath + " is shorter than 804 bytes";
-    return -1;
-  }
+  if (ReadKeyFile(DefaultToolSystem(), keyFilePath, file.get(), reason) != 1) return -1;
 
   Wiped<uint8_t[kUserKeyMaterialSize]> keyMaterial;
   if (UnwrapKeyMaterial(file.get(), text.get(), DeriveAccountKey, keyMaterial.get()) != 1) {
@@ -169,19 +153,13 @@ int ContainerFile::CheckAlignment(int64_t offset, uint32_t length) const {
 int ContainerFile::Read(const AesKeySchedule& schedule, int64_t offset, uint8_t* buffer,
                         uint32_t length) const {
   if (const int refused = CheckAlignment(offset, length)) return refused;
-  PositionedFile file{fd_, 0};
-  const ImageFileIo io{&file, ReadAll, WriteAll};
-  const TransferResult result = cryptdsk::ReadImage(io, &schedule, size_, offset, buffer, length);
-  return TransferErrno(result, file, length);
+  return ImageTransfer(cryptdsk::ReadImage, fd_, size_, schedule, offset, buffer, length);
 }
 
 int ContainerFile::Write(const AesKeySchedule& schedule, int64_t offset, const uint8_t* buffer,
                          uint32_t length) const {
   if (const int refused = CheckAlignment(offset, length)) return refused;
-  PositionedFile file{fd_, 0};
-  const ImageFileIo io{&file, ReadAll, WriteAll};
-  const TransferResult result = cryptdsk::WriteImage(io, &schedule, size_, offset, buffer, length);
-  return TransferErrno(result, file, length);
+  return ImageTransfer(cryptdsk::WriteImage, fd_, size_, schedule, offset, buffer, length);
 }
 
 int ContainerFile::Flush() const {

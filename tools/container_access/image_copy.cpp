@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <vector>
 
+#include "positioned_io.h"
 #include "transfer.h"
 
 namespace {
@@ -23,31 +24,6 @@ bool IsZero(const uint8_t* bytes, size_t length) {
 
 std::string ErrnoText(const char* what, int error) {
   return std::string(what) + ": " + strerror(error);
-}
-
-int WriteAllAt(int fd, const uint8_t* bytes, size_t length, off_t offset) {
-  while (length > 0) {
-    const ssize_t put = pwrite(fd, bytes, length, offset);
-    if (put < 0 && errno == EINTR) continue;
-    if (put <= 0) return put < 0 ? errno : EIO;
-    bytes += put;
-    length -= static_cast<size_t>(put);
-    offset += put;
-  }
-  return 0;
-}
-
-int ReadAllAt(int fd, uint8_t* bytes, size_t length, off_t offset) {
-  while (length > 0) {
-    const ssize_t got = pread(fd, bytes, length, offset);
-    if (got < 0 && errno == EINTR) continue;
-    if (got < 0) return errno;
-    if (got == 0) return EIO;  // the image shrank under us
-    bytes += got;
-    length -= static_cast<size_t>(got);
-    offset += got;
-  }
-  return 0;
 }
 
 // Calls emit(begin, end, zero) for each maximal run of blocks in
@@ -93,7 +69,7 @@ int ExportImage(const ContainerFile& container, const AesKeySchedule& schedule, 
       return -1;
     }
     const int error = ForEachRun(chunk.data(), length, false, [&](uint32_t b, uint32_t e, bool z) {
-      return z ? 0 : WriteAllAt(outFd, chunk.data() + b, e - b, offset + b);
+      return z ? 0 : TransferAllAt(pwrite, outFd, chunk.data() + b, e - b, offset + b);
     });
     if (error != 0) {
       *reason = ErrnoText("cannot write the image", error);
@@ -115,7 +91,7 @@ int ImportImage(const ContainerFile& container, const AesKeySchedule& schedule, 
   const int64_t size = container.size();
   for (int64_t offset = 0; offset < size;) {
     const uint32_t length = static_cast<uint32_t>(std::min<int64_t>(kChunkBytes, size - offset));
-    if (const int error = ReadAllAt(inFd, chunk.data(), length, offset)) {
+    if (const int error = TransferAllAt(pread, inFd, chunk.data(), length, offset)) {
       *reason = ErrnoText("cannot read the image", error);
       return -1;
     }

@@ -12,12 +12,8 @@
 
 namespace {
 
-constexpr size_t kMaxLineBytes = 4 * kMaxPathUnits + 2;  // room for \r\n
-
 using SecretText = char16_t[kPathBufferUnits];
-
-// Helpers return kProceed, or else the exit status after printing the reason.
-constexpr int kProceed = -1;
+using Answers = Wiped<SecretText[kRecoveryAnswerCount]>;
 
 struct Arguments {
   const char* command = nullptr;
@@ -26,102 +22,101 @@ struct Arguments {
   const char* recoveryFile = nullptr;
 };
 
-// Where a command stands: the exit status and the reason already printed.
+// A command's input, output and files. Results as the commands': 1, 0, -1.
 class Run {
  public:
   Run(FILE* in, FILE* out, FILE* err, const ToolSystem& system)
-      : in_(in), out_(out), err_(err), system_(system) {}
+      : in_(in), out_(out), err_(err), system_(system), files_(system) {}
 
-  int Fail(int status, const std::string& reason) {
-    fprintf(err_, "cryptelle-tool: %s\n", reason.c_str());
-    return status;
-  }
+  int Refuse(const std::string& reason) { return PrintRefusal(err_, reason); }
+  int Fail(const std::string& reason) { return PrintFailure(err_, reason); }
 
-  // One line of standard input as UTF-16. 1, or the exit status on failure.
+  // One line of standard input as UTF-16.
   int ReadSecret(const char* what, SecretText& text) {
-    Wiped<char[kMaxLineBytes + 1]> line;
+    Wiped<char[kMaxSecretLineBytes]> line;
     size_t length = 0;
-    int c = 0;
-    while ((c = fgetc(in_)) != EOF && c != '\n') {
-      if (length == kMaxLineBytes) return Fail(kToolBadInput, std::string(what) + " is too long");
-      line.get()[length++] = static_cast<char>(c);
-    }
-    if (c == EOF && length == 0)
-      return Fail(kToolBadInput, std::string("standard input ended before the ") + what);
-    if (length > 0 && line.get()[length - 1] == '\r') --length;
+    if (ReadSecretLine(in_, err_, what, line.get(), &length) != 1) return -1;
     const int converted = Utf8ToUtf16(line.get(), length, text);
-    if (converted == -1)
-      return Fail(kToolBadInput, std::string(what) + " is not UTF-8 text without NUL");
-    if (converted == 0)
-      return Fail(kToolBadInput, std::string(what) + " is longer than 260 UTF-16 units");
-    return kProceed;
+    if (converted == -1) return Fail(std::string(what) + " is not UTF-8 text without NUL");
+    if (converted == 0) return Fail(std::string(what) + " is longer than 260 UTF-16 units");
+    return 1;
   }
 
-  int ReadAnswers(Wiped<SecretText[kRecoveryAnswerCount]>& answers) {
+  int ReadAnswers(Answers& answers) {
     static const char* const kNames[kRecoveryAnswerCount] = {"mother's maiden name", "hobby",
                                                              "food"};
     for (size_t k = 0; k < kRecoveryAnswerCount; ++k) {
-      const int read = ReadSecret(kNames[k], answers.get()[k]);
-      if (read != kProceed) return read;
+      if (ReadSecret(kNames[k], answers.get()[k]) != 1) return -1;
     }
-    return kProceed;
+    return 1;
   }
 
-  // The key file's first 804 bytes. 1, or the exit status.
-  int ReadKeyFile(const char* path, uint8_t file[kUserKeyFileSize]) {
-    size_t size = 0;
-    bool whole = false;
-    int error = 0;
-    const FileResult read =
-        ReadFilePrefix(system_, path, file, kUserKeyFileSize, &size, &whole, &error);
-    if (read != FileResult::kOk)
-      return Fail(kToolBadInput,
-                  std::string("cannot read key file ") + path + ": " + strerror(error));
-    if (size < kUserKeyFileSize)
-      return Fail(kToolBadInput, std::string("key file ") + path + " is shorter than 804 bytes");
-    return kProceed;
-  }
-
-  // Unwraps with password and checks that the path record has a writer's
-  // shape. 1, or the exit status.
-  int UnlockKeyFile(const uint8_t file[kUserKeyFileSize], const SecretText& password,
-                    uint8_t keyMaterial[kUserKeyMaterialSize]) {
+  // Reads the key file and unwraps its key material with password. With
+  // checkPassword, a path record without a writer's shape is refused as a
+  // wrong password.
+  int OpenKeyFile(const char* path, const SecretText& password, bool checkPassword,
+                  uint8_t file[kUserKeyFileSize], uint8_t keyMaterial[kUserKeyMaterialSize]) {
+    std::string reason;
+    if (ReadKeyFile(system_, path, file, &reason) != 1) return Fail(reason);
     if (UnwrapKeyMaterial(file, password, DeriveAccountKey, keyMaterial) != 1)
-      return Fail(kToolBadInput, "password is longer than 260 UTF-16 units");
-    if (!StoredPathLooksValid(file, keyMaterial)) return Fail(kToolRefused, "wrong password");
-    return kProceed;
+      return Fail("password is longer than 260 UTF-16 units");
+    if (checkPassword && !StoredPathLooksValid(file, keyMaterial)) return Refuse("wrong password");
+    return 1;
+  }
+
+  // Reads the password, opens the key file with it and decrypts the path.
+  int ReadStoredPath(const char* keyFile, bool checkPassword, SecretText& stored) {
+    Wiped<SecretText> password;
+    Wiped<uint8_t[kUserKeyFileSize]> file;
+    Wiped<uint8_t[kUserKeyMaterialSize]> keyMaterial;
+    int result = ReadSecret("password", password.get());
+    if (result == 1)
+      result = OpenKeyFile(keyFile, password.get(), checkPassword, file.get(), keyMaterial.get());
+    if (result == 1) DecryptStoredPath(file.get(), keyMaterial.get(), stored);
+    return result;
   }
 
   int Random(uint8_t* bytes, size_t length) {
-    if (system_.randomBytes(bytes, length) != 1)
-      return Fail(kToolBadInput, "the system's random service failed");
-    return kProceed;
+    if (system_.randomBytes(bytes, length) != 1) return Fail("the system's random service failed");
+    return 1;
   }
 
-  // Builds a recovery file for password under a fresh salt. 1 or exit status.
-  int BuildRecovery(const SecretText& password,
-                    const Wiped<SecretText[kRecoveryAnswerCount]>& answers,
+  // Builds a recovery file for password under a fresh salt.
+  int BuildRecovery(const SecretText& password, const Answers& answers,
                     uint8_t out[kRecoveryFileSize]) {
     Wiped<uint8_t[kAccountSaltSize]> salt;
-    if (Random(salt.get(), kAccountSaltSize) != kProceed) return kToolBadInput;
+    if (Random(salt.get(), kAccountSaltSize) != 1) return -1;
     const char16_t* const texts[kRecoveryAnswerCount] = {answers.get()[0], answers.get()[1],
                                                          answers.get()[2]};
     const int built = BuildRecoveryFile(salt.get(), password, texts, DeriveAccountKey, out);
     if (built == 0)
-      return Fail(kToolRefused,
-                  "the password has a character above U+00FF and cannot go into a recovery file");
-    return built == 1 ? kProceed : Fail(kToolBadInput, "an answer is longer than 260 UTF-16 units");
+      return Refuse("the password has a character above U+00FF and cannot go into a recovery file");
+    return built == 1 ? 1 : Fail("an answer is longer than 260 UTF-16 units");
   }
 
   int WriteNew(const char* path, const uint8_t* bytes, size_t length, const char* what) {
-    int error = 0;
-    const FileResult written = WriteNewFile(system_, path, bytes, length, &error);
-    if (written == FileResult::kOk) return kProceed;
-    if (written == FileResult::kExists)
-      return Fail(kToolRefused,
-                  std::string(what) + " " + path + " exists; it is never overwritten");
-    return Fail(kToolBadInput,
-                std::string("cannot write ") + what + " " + path + ": " + strerror(error));
+    const AccountFileWrite written = WriteNewFileWhole(files_, path, bytes, length);
+    if (written == AccountFileWrite::kDone) return 1;
+    if (written == AccountFileWrite::kExists)
+      return Refuse(std::string(what) + " " + path + " exists; it is never overwritten");
+    return Fail(std::string("cannot write ") + what + " " + path + ": " + strerror(files_.error()));
+  }
+
+  // Replaces the key file by way of its temporary, as the client does.
+  int ReplaceKeyFile(const char* keyFile, const uint8_t bytes[kUserKeyFileSize]) {
+    const std::string temporary = TemporaryKeyFilePath(keyFile);
+    const AccountFileWrite written =
+        ReplaceKeyFileSafely(files_, keyFile, temporary.c_str(), bytes, kUserKeyFileSize);
+    if (written == AccountFileWrite::kExists)
+      return Refuse("temporary key file " + temporary +
+                    " is left from an earlier change; the password is unchanged");
+    if (written == AccountFileWrite::kWriteFailed)
+      return Fail("cannot write " + temporary + ": " + strerror(files_.error()) +
+                  "; the password is unchanged");
+    if (written == AccountFileWrite::kReplaceFailed)
+      return Fail(std::string("cannot replace ") + keyFile + ": " + strerror(files_.error()) +
+                  "; the password is unchanged");
+    return 1;
   }
 
   void Print(const char16_t* text) {
@@ -133,182 +128,136 @@ class Run {
   const ToolSystem& system() const { return system_; }
 
  private:
+  // The temporary key file of a password change: "2" before ".user", as the
+  // client names it; other names get "2" appended.
+  static std::string TemporaryKeyFilePath(const char* keyFile) {
+    std::string path(keyFile);
+    const size_t extension = sizeof(".user") - 1;
+    if (path.size() >= extension) {
+      std::string tail = path.substr(path.size() - extension);
+      for (char& c : tail) c = static_cast<char>(LowerAscii(static_cast<char16_t>(c)));
+      if (tail == ".user") return path.insert(path.size() - extension, "2");
+    }
+    return path + "2";
+  }
+
   FILE* in_;
   FILE* out_;
   FILE* err_;
   const ToolSystem& system_;
+  ToolFileStore files_;
 };
 
 // The storage path as the client stores it: UTF-16, ASCII lower-cased.
 int StoragePathArgument(Run& run, const char* argument, SecretText& path) {
-  const int converted = Utf8ToUtf16(argument, strlen(argument), path);
-  if (converted != 1)
-    return run.Fail(kToolBadInput, "--storage-path is not UTF-8 of at most 260 UTF-16 units");
+  if (Utf8ToUtf16(argument, strlen(argument), path) != 1)
+    return run.Fail("--storage-path is not UTF-8 of at most 260 UTF-16 units");
   ToLowerInPlace(path);
-  return kProceed;
-}
-
-// The temporary key file of a password change: "2" before ".user", as the
-// client names it; other names get "2" appended.
-std::string TemporaryKeyFilePath(const char* keyFile) {
-  std::string path(keyFile);
-  const size_t extension = sizeof(".user") - 1;
-  if (path.size() >= extension) {
-    std::string tail = path.substr(path.size() - extension);
-    for (char& c : tail) c = static_cast<char>(LowerAscii(static_cast<char16_t>(c)));
-    if (tail == ".user") return path.insert(path.size() - extension, "2");
-  }
-  return path + "2";
+  return 1;
 }
 
 int NewUser(Run& run, const Arguments& args) {
+  const bool withRecovery = args.recoveryFile != nullptr;
   SecretText storagePath;
-  if (StoragePathArgument(run, args.storagePath, storagePath) != kProceed) return kToolBadInput;
   Wiped<SecretText> password;
-  Wiped<SecretText[kRecoveryAnswerCount]> answers;
-  int status = run.ReadSecret("password", password.get());
-  if (status != kProceed) return status;
-  if (args.recoveryFile != nullptr && (status = run.ReadAnswers(answers)) != kProceed)
-    return status;
+  Answers answers;
+  int result = StoragePathArgument(run, args.storagePath, storagePath);
+  if (result == 1) result = run.ReadSecret("password", password.get());
+  if (result == 1 && withRecovery) result = run.ReadAnswers(answers);
+  if (result != 1) return result;
 
   Wiped<uint8_t[kAccountSaltSize]> salt;
   Wiped<uint8_t[kUserKeyMaterialSize]> keyMaterial;
-  if (run.Random(salt.get(), kAccountSaltSize) != kProceed ||
-      run.Random(keyMaterial.get(), kUserKeyMaterialSize) != kProceed)
-    return kToolBadInput;
+  if (run.Random(salt.get(), kAccountSaltSize) != 1 ||
+      run.Random(keyMaterial.get(), kUserKeyMaterialSize) != 1)
+    return -1;
   Wiped<uint8_t[kUserKeyFileSize]> keyFile;
   const int built = BuildUserKeyFile(salt.get(), keyMaterial.get(), storagePath, password.get(),
                                      DeriveAccountKey, keyFile.get());
   if (built == 0)
-    return run.Fail(kToolRefused,
-                    "the storage path has a character above U+00FF and cannot go into a key file");
-  if (built != 1) return run.Fail(kToolBadInput, "storage path or password is too long");
+    return run.Refuse(
+        "the storage path has a character above U+00FF and cannot go into a key file");
+  if (built != 1) return run.Fail("storage path or password is too long");
 
   Wiped<uint8_t[kRecoveryFileSize]> recovery;
-  if (args.recoveryFile != nullptr &&
-      (status = run.BuildRecovery(password.get(), answers, recovery.get())) != kProceed)
-    return status;
-
-  if ((status = run.WriteNew(args.keyFile, keyFile.get(), kUserKeyFileSize, "key file")) !=
-      kProceed)
-    return status;
-  if (args.recoveryFile != nullptr &&
-      (status = run.WriteNew(args.recoveryFile, recovery.get(), kRecoveryFileSize,
-                             "recovery file")) != kProceed) {
+  if (withRecovery && (result = run.BuildRecovery(password.get(), answers, recovery.get())) != 1)
+    return result;
+  if ((result = run.WriteNew(args.keyFile, keyFile.get(), kUserKeyFileSize, "key file")) != 1)
+    return result;
+  if (withRecovery && (result = run.WriteNew(args.recoveryFile, recovery.get(), kRecoveryFileSize,
+                                             "recovery file")) != 1)
     run.system().unlink(args.keyFile);  // ours, made a moment ago
-    return status;
-  }
-  return kToolSuccess;
+  return result;
 }
 
 int Verify(Run& run, const Arguments& args) {
   SecretText storagePath;
-  if (StoragePathArgument(run, args.storagePath, storagePath) != kProceed) return kToolBadInput;
-  Wiped<SecretText> password;
-  int status = run.ReadSecret("password", password.get());
-  if (status != kProceed) return status;
-  Wiped<uint8_t[kUserKeyFileSize]> file;
-  if ((status = run.ReadKeyFile(args.keyFile, file.get())) != kProceed) return status;
-  Wiped<uint8_t[kUserKeyMaterialSize]> keyMaterial;
-  if (UnwrapKeyMaterial(file.get(), password.get(), DeriveAccountKey, keyMaterial.get()) != 1)
-    return run.Fail(kToolBadInput, "password is longer than 260 UTF-16 units");
   SecretText stored;
-  DecryptStoredPath(file.get(), keyMaterial.get(), stored);
-  if (std::u16string(stored) != std::u16string(storagePath))
-    return run.Fail(kToolRefused, "the password or the storage path does not match the key file");
-  return kToolSuccess;
+  int result = StoragePathArgument(run, args.storagePath, storagePath);
+  if (result == 1) result = run.ReadStoredPath(args.keyFile, false, stored);
+  if (result == 1 && std::u16string(stored) != std::u16string(storagePath))
+    return run.Refuse("the password or the storage path does not match the key file");
+  return result;
 }
 
 int ShowPath(Run& run, const Arguments& args) {
-  Wiped<SecretText> password;
-  int status = run.ReadSecret("password", password.get());
-  if (status != kProceed) return status;
-  Wiped<uint8_t[kUserKeyFileSize]> file;
-  if ((status = run.ReadKeyFile(args.keyFile, file.get())) != kProceed) return status;
-  Wiped<uint8_t[kUserKeyMaterialSize]> keyMaterial;
-  if ((status = run.UnlockKeyFile(file.get(), password.get(), keyMaterial.get())) != kProceed)
-    return status;
   SecretText stored;
-  DecryptStoredPath(file.get(), keyMaterial.get(), stored);
-  run.Print(stored);
-  return kToolSuccess;
+  const int result = run.ReadStoredPath(args.keyFile, true, stored);
+  if (result == 1) run.Print(stored);
+  return result;
 }
 
 int ChangePassword(Run& run, const Arguments& args) {
+  const bool withRecovery = args.recoveryFile != nullptr;
   Wiped<SecretText> oldPassword;
   Wiped<SecretText> newPassword;
-  Wiped<SecretText[kRecoveryAnswerCount]> answers;
-  int status = run.ReadSecret("old password", oldPassword.get());
-  if (status != kProceed ||
-      (status = run.ReadSecret("new password", newPassword.get())) != kProceed)
-    return status;
-  if (args.recoveryFile != nullptr && (status = run.ReadAnswers(answers)) != kProceed)
-    return status;
-
+  Answers answers;
   Wiped<uint8_t[kUserKeyFileSize]> file;
-  if ((status = run.ReadKeyFile(args.keyFile, file.get())) != kProceed) return status;
   Wiped<uint8_t[kUserKeyMaterialSize]> keyMaterial;
-  if ((status = run.UnlockKeyFile(file.get(), oldPassword.get(), keyMaterial.get())) != kProceed)
-    return status;
+  int result = run.ReadSecret("old password", oldPassword.get());
+  if (result == 1) result = run.ReadSecret("new password", newPassword.get());
+  if (result == 1 && withRecovery) result = run.ReadAnswers(answers);
+  if (result == 1)
+    result = run.OpenKeyFile(args.keyFile, oldPassword.get(), true, file.get(), keyMaterial.get());
+  if (result != 1) return result;
   Wiped<uint8_t[kUserKeyFileSize]> changed;
   if (RewrapUserKeyFile(file.get(), keyMaterial.get(), newPassword.get(), DeriveAccountKey,
                         changed.get()) != 1)
-    return run.Fail(kToolBadInput, "new password is longer than 260 UTF-16 units");
+    return run.Fail("new password is longer than 260 UTF-16 units");
   // Refuse before anything changes when the recovery file cannot hold it.
   Wiped<uint8_t[kRecoveryFileSize]> recovery;
-  if (args.recoveryFile != nullptr &&
-      (status = run.BuildRecovery(newPassword.get(), answers, recovery.get())) != kProceed)
-    return status;
-
-  const std::string temporary = TemporaryKeyFilePath(args.keyFile);
-  int error = 0;
-  const FileResult written =
-      WriteNewFile(run.system(), temporary.c_str(), changed.get(), kUserKeyFileSize, &error);
-  if (written == FileResult::kExists)
-    return run.Fail(kToolRefused, "temporary key file " + temporary +
-                                      " is left from an earlier change; the password is unchanged");
-  if (written != FileResult::kOk)
-    return run.Fail(kToolBadInput, "cannot write " + temporary + ": " + strerror(error) +
-                                       "; the password is unchanged");
-  if (ReplaceFile(run.system(), temporary.c_str(), args.keyFile, &error) != FileResult::kOk)
-    return run.Fail(kToolBadInput, std::string("cannot replace ") + args.keyFile + ": " +
-                                       strerror(error) + "; the password is unchanged");
-
-  if (args.recoveryFile != nullptr) {
-    // The earlier recovery file holds the earlier password: it goes either way.
-    if (run.system().unlink(args.recoveryFile) != 0 && errno != ENOENT)
-      return run.Fail(kToolBadInput, std::string("password changed, but cannot remove ") +
-                                         args.recoveryFile + ": " + strerror(errno));
-    if ((status = run.WriteNew(args.recoveryFile, recovery.get(), kRecoveryFileSize,
-                               "recovery file")) != kProceed)
-      return status;
-  }
-  return kToolSuccess;
+  if (withRecovery && (result = run.BuildRecovery(newPassword.get(), answers, recovery.get())) != 1)
+    return result;
+  if ((result = run.ReplaceKeyFile(args.keyFile, changed.get())) != 1 || !withRecovery)
+    return result;
+  // The earlier recovery file holds the earlier password: it goes either way.
+  if (run.system().unlink(args.recoveryFile) != 0 && errno != ENOENT)
+    return run.Fail(std::string("password changed, but cannot remove ") + args.recoveryFile + ": " +
+                    strerror(errno));
+  return run.WriteNew(args.recoveryFile, recovery.get(), kRecoveryFileSize, "recovery file");
 }
 
 int Recover(Run& run, const Arguments& args) {
-  Wiped<SecretText[kRecoveryAnswerCount]> answers;
-  int status = run.ReadAnswers(answers);
-  if (status != kProceed) return status;
+  Answers answers;
+  if (run.ReadAnswers(answers) != 1) return -1;
   Wiped<uint8_t[kRecoveryFileSize]> file;
   size_t size = 0;
   bool whole = false;
   int error = 0;
   if (ReadFilePrefix(run.system(), args.recoveryFile, file.get(), kRecoveryFileSize, &size, &whole,
-                     &error) != FileResult::kOk)
-    return run.Fail(kToolBadInput, std::string("cannot read recovery file ") + args.recoveryFile +
-                                       ": " + strerror(error));
+                     &error) != 1)
+    return run.Fail(std::string("cannot read recovery file ") + args.recoveryFile + ": " +
+                    strerror(error));
   if (size != kRecoveryFileSize || !whole)
-    return run.Fail(kToolBadInput,
-                    std::string("recovery file ") + args.recoveryFile + " is not 1604 bytes");
+    return run.Fail(std::string("recovery file ") + args.recoveryFile + " is not 1604 bytes");
   const char16_t* const texts[kRecoveryAnswerCount] = {answers.get()[0], answers.get()[1],
                                                        answers.get()[2]};
   Wiped<SecretText> password;
   const int opened = OpenRecoveryFile(file.get(), texts, DeriveAccountKey, password.get());
-  if (opened == 0) return run.Fail(kToolRefused, "the answers do not match the recovery file");
-  if (opened != 1) return run.Fail(kToolBadInput, "recovery file holds no usable password");
+  if (opened == 0) return run.Refuse("the answers do not match the recovery file");
+  if (opened != 1) return run.Fail("recovery file holds no usable password");
   run.Print(password.get());
-  return kToolSuccess;
+  return 1;
 }
 
 const char kUsage[] =
@@ -318,32 +267,17 @@ const char kUsage[] =
     "       cryptelle-tool change-password --key-file K [--recovery-file R]\n"
     "       cryptelle-tool recover --recovery-file R";
 
-// 1 when the options parse, each at most once, with a value.
 bool ParseArguments(int argc, const char* const* argv, Arguments* args) {
   if (argc < 2) return false;
   args->command = argv[1];
-  for (int i = 2; i < argc; i += 2) {
-    if (i + 1 >= argc) return false;
-    const char** slot = nullptr;
-    if (strcmp(argv[i], "--key-file") == 0)
-      slot = &args->keyFile;
-    else if (strcmp(argv[i], "--storage-path") == 0)
-      slot = &args->storagePath;
-    else if (strcmp(argv[i], "--recovery-file") == 0)
-      slot = &args->recoveryFile;
-    if (slot == nullptr || *slot != nullptr || argv[i + 1][0] == 0) return false;
-    *slot = argv[i + 1];
-  }
-  return true;
+  return ParseOptions(argc, argv,
+                      {{"--key-file", &args->keyFile},
+                       {"--storage-path", &args->storagePath},
+                       {"--recovery-file", &args->recoveryFile}});
 }
 
-}  // namespace
-
-int RunTool(int argc, const char* const* argv, FILE* in, FILE* out, FILE* err,
-            const ToolSystem& system) {
-  Run run(in, out, err, system);
-  Arguments args;
-  if (!ParseArguments(argc, argv, &args)) return run.Fail(kToolBadInput, kUsage);
+// The command args name, when its options fit it.
+int RunCommand(Run& run, const Arguments& args) {
   const std::string command = args.command;
   const bool key = args.keyFile != nullptr;
   const bool storage = args.storagePath != nullptr;
@@ -353,5 +287,51 @@ int RunTool(int argc, const char* const* argv, FILE* in, FILE* out, FILE* err,
   if (command == "show-path" && key && !storage && !recovery) return ShowPath(run, args);
   if (command == "change-password" && key && !storage) return ChangePassword(run, args);
   if (command == "recover" && !key && !storage && recovery) return Recover(run, args);
-  return run.Fail(kToolBadInput, kUsage);
+  return run.Fail(kUsage);
+}
+
+}  // namespace
+
+int RunTool(int argc, const char* const* argv, FILE* in, FILE* out, FILE* err,
+            const ToolSystem& system) {
+  Run run(in, out, err, system);
+  Arguments args;
+  return ExitStatus(ParseArguments(argc, argv, &args) ? RunCommand(run, args) : run.Fail(kUsage));
+}
+
+int PrintRefusal(FILE* err, const std::string& reason) {
+  fprintf(err, "cryptelle-tool: %s\n", reason.c_str());
+  return 0;
+}
+
+int PrintFailure(FILE* err, const std::string& reason) {
+  PrintRefusal(err, reason);
+  return -1;
+}
+
+bool ParseOptions(int argc, const char* const* argv, std::initializer_list<ToolOption> options) {
+  for (int i = 2; i < argc; i += 2) {
+    if (i + 1 >= argc || argv[i + 1][0] == 0) return false;
+    const ToolOption* match = nullptr;
+    for (const ToolOption& option : options)
+      if (strcmp(argv[i], option.name) == 0) match = &option;
+    if (match == nullptr || *match->value != nullptr) return false;
+    *match->value = argv[i + 1];
+  }
+  return true;
+}
+
+int ReadSecretLine(FILE* in, FILE* err, const char* what, char (&line)[kMaxSecretLineBytes],
+                   size_t* length) {
+  *length = 0;
+  int c = 0;
+  while ((c = fgetc(in)) != EOF && c != '\n') {
+    if (*length == kMaxSecretLineBytes)
+      return PrintFailure(err, std::string(what) + " is too long");
+    line[(*length)++] = static_cast<char>(c);
+  }
+  if (c == EOF && *length == 0)
+    return PrintFailure(err, std::string("standard input ended before the ") + what);
+  if (*length > 0 && line[*length - 1] == '\r') --*length;
+  return 1;
 }

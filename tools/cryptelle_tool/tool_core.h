@@ -13,6 +13,10 @@
 
 #include <stdio.h>
 
+#include <initializer_list>
+#include <string>
+
+#include "path_buffer.h"
 #include "tool_system.h"
 
 constexpr int kToolSuccess = 0;
@@ -21,3 +25,27 @@ constexpr int kToolBadInput = 2;
 
 int RunTool(int argc, const char* const* argv, FILE* in, FILE* out, FILE* err,
             const ToolSystem& system);
+
+// The commands and their helpers return 1 done, 0 refused or -1 bad input,
+// a 0 or -1 after one line on err that says why; this is the exit status.
+inline int ExitStatus(int result) {
+  return result == 1 ? kToolSuccess : result == 0 ? kToolRefused : kToolBadInput;
+}
+
+// Print "cryptelle-tool: reason" on err; 0 and -1.
+int PrintRefusal(FILE* err, const std::string& reason);
+int PrintFailure(FILE* err, const std::string& reason);
+
+// "--name value" after the command: each option at most once, with a
+// non-empty value, and no other; false for anything else.
+struct ToolOption {
+  const char* name;
+  const char** value;
+};
+bool ParseOptions(int argc, const char* const* argv, std::initializer_list<ToolOption> options);
+
+// One line of in, a secret in UTF-8, without its line end. 1, or -1 after
+// saying that it is too long or that in ended before it.
+constexpr size_t kMaxSecretLineBytes = 4 * kMaxPathUnits + 2;  // room for \r\n
+int ReadSecretLine(FILE* in, FILE* err, const char* what, char (&line)[kMaxSecretLineBytes],
+                   size_t* length);

@@ -2,10 +2,11 @@
 
 #include <errno.h>
 #include <fcntl.h>
+#include <string.h>
 #include <sys/random.h>
 #include <unistd.h>
 
-#include <string>
+#include "account_records.h"
 
 namespace {
 
@@ -41,47 +42,61 @@ ToolSystem DefaultToolSystem() {
                     ::fsync,           ::close,  ::rename, ::unlink};
 }
 
-FileResult WriteNewFile(const ToolSystem& system, const char* path, const uint8_t* bytes,
-                        size_t length, int* error) {
-  const int fd = system.open(path, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+StoreWrite ToolFileStore::CreateNewAndWrite(const char* path, const uint8_t* bytes, size_t length) {
+  const int fd = system_.open(path, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
   if (fd < 0) {
-    *error = errno;
-    return *error == EEXIST ? FileResult::kExists : FileResult::kFailed;
+    error_ = errno;
+    return error_ == EEXIST ? StoreWrite::kExists : StoreWrite::kNotCreated;
   }
   size_t done = 0;
-  bool ok = true;
-  while (ok && done < length) {
-    const ssize_t written = system.write(fd, bytes + done, length - done);
+  bool whole = true;
+  while (whole && done < length) {
+    const ssize_t written = system_.write(fd, bytes + done, length - done);
     if (written < 0 && errno == EINTR) continue;
     if (written <= 0) {
-      *error = written == 0 ? ENOSPC : errno;
-      ok = false;
+      error_ = written == 0 ? ENOSPC : errno;
+      whole = false;
     } else {
       done += static_cast<size_t>(written);
     }
   }
-  if (ok && system.fsync(fd) != 0) {
-    *error = errno;
-    ok = false;
+  if (whole && system_.fsync(fd) != 0) {
+    error_ = errno;
+    whole = false;
   }
-  if (system.close(fd) != 0 && ok) {
-    *error = errno;
-    ok = false;
+  if (system_.close(fd) != 0 && whole) {
+    error_ = errno;
+    whole = false;
   }
-  if (ok) return FileResult::kOk;
-  system.unlink(path);
-  return FileResult::kFailed;
+  return whole ? StoreWrite::kWritten : StoreWrite::kCreatedNotWhole;
 }
 
-FileResult ReadFilePrefix(const ToolSystem& system, const char* path, uint8_t* buffer,
-                          size_t capacity, size_t* size, bool* whole, int* error) {
+bool ToolFileStore::Replace(const char* from, const char* to) {
+  if (system_.rename(from, to) != 0) {
+    error_ = errno;
+    return false;
+  }
+  FlushFolderOf(system_, to);
+  return true;
+}
+
+void FlushFolderOf(const ToolSystem& system, const char* path) {
+  const int folder = system.open(FolderOf(path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC, 0);
+  if (folder >= 0) {
+    system.fsync(folder);
+    system.close(folder);
+  }
+}
+
+int ReadFilePrefix(const ToolSystem& system, const char* path, uint8_t* buffer, size_t capacity,
+                   size_t* size, bool* whole, int* error) {
   const int fd = system.open(path, O_RDONLY | O_CLOEXEC, 0);
   if (fd < 0) {
     *error = errno;
-    return *error == ENOENT ? FileResult::kMissing : FileResult::kFailed;
+    return -1;
   }
   size_t done = 0;
-  FileResult result = FileResult::kOk;
+  int result = 1;
   for (;;) {
     uint8_t probe;
     const bool full = done == capacity;
@@ -90,7 +105,7 @@ FileResult ReadFilePrefix(const ToolSystem& system, const char* path, uint8_t* b
     if (got < 0 && errno == EINTR) continue;
     if (got < 0) {
       *error = errno;
-      result = FileResult::kFailed;
+      result = -1;
       break;
     }
     if (got == 0) {
@@ -108,16 +123,15 @@ FileResult ReadFilePrefix(const ToolSystem& system, const char* path, uint8_t* b
   return result;
 }
 
-FileResult ReplaceFile(const ToolSystem& system, const char* from, const char* to, int* error) {
-  if (system.rename(from, to) != 0) {
-    *error = errno;
-    return FileResult::kFailed;
+int ReadKeyFile(const ToolSystem& system, const char* path, uint8_t* file, std::string* reason) {
+  size_t size = 0;
+  bool whole = false;
+  int error = 0;
+  if (ReadFilePrefix(system, path, file, kUserKeyFileSize, &size, &whole, &error) != 1) {
+    *reason = std::string("cannot read key file ") + path + ": " + strerror(error);
+    return -1;
   }
-  // Make the rename itself durable.
-  const int folder = system.open(FolderOf(to).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC, 0);
-  if (folder >= 0) {
-    system.fsync(folder);
-    system.close(folder);
-  }
-  return FileResult::kOk;
+  if (size == kUserKeyFileSize) return 1;
+  *reason = std::string("key file ") + path + " is shorter than 804 bytes";
+  return -1;
 }

@@ -6,6 +6,10 @@
 #include <stdint.h>
 #include <sys/types.h>
 
+#include <string>
+
+#include "account_file_store.h"
+
 struct ToolSystem {
   // 1 with length bytes written, -1 on failure.
   int (*randomBytes)(uint8_t* destination, size_t length);
@@ -21,20 +25,30 @@ struct ToolSystem {
 // getrandom and the plain POSIX calls.
 ToolSystem DefaultToolSystem();
 
-// Results of the file helpers below.
-enum class FileResult { kOk, kExists, kMissing, kFailed };
+// The account files' store on these calls. New files get mode 0600; a
+// replace flushes the folder as well, so the rename itself is durable.
+// error() holds the errno of the last failed call.
+class ToolFileStore final : public AccountFileStore<char> {
+ public:
+  explicit ToolFileStore(const ToolSystem& system) : system_(system) {}
+  StoreWrite CreateNewAndWrite(const char* path, const uint8_t* bytes, size_t length) override;
+  bool Replace(const char* from, const char* to) override;
+  void Remove(const char* path) override { system_.unlink(path); }
+  int error() const { return error_; }
 
-// Creates path exclusively (never overwrites), writes all bytes and flushes
-// them to the disk. A file this call created is removed again when a later
-// step fails. errno-style detail goes to *error.
-FileResult WriteNewFile(const ToolSystem& system, const char* path, const uint8_t* bytes,
-                        size_t length, int* error);
+ private:
+  const ToolSystem& system_;
+  int error_ = 0;
+};
+
+// Flushes the folder that holds path, so that a rename into it is durable.
+void FlushFolderOf(const ToolSystem& system, const char* path);
 
 // Reads up to capacity bytes; *size gets how many, *whole whether the file
-// ended there (false when it has more bytes).
-FileResult ReadFilePrefix(const ToolSystem& system, const char* path, uint8_t* buffer,
-                          size_t capacity, size_t* size, bool* whole, int* error);
+// ended there (false when it has more bytes). 1, or -1 with errno in *error.
+int ReadFilePrefix(const ToolSystem& system, const char* path, uint8_t* buffer, size_t capacity,
+                   size_t* size, bool* whole, int* error);
 
-// Replaces to with from in one step and flushes the folder, so a crash leaves
-// either file whole.
-FileResult ReplaceFile(const ToolSystem& system, const char* from, const char* to, int* error);
+// The first 804 bytes of a user key file; a longer file is fine. 1, or -1
+// with *reason (unreadable, or shorter).
+int ReadKeyFile(const ToolSystem& system, const char* path, uint8_t* file, std::string* reason);

@@ -2,64 +2,59 @@
 
 #include <string.h>
 
+#include "account_file_store.h"
 #include "account_records.h"
 #include "account_system.h"
 #include "account_texts.h"
 #include "disk_key.h"
 #include "path_rules.h"
 #include "program_folder.h"
+#include "win/unique_handles.h"
 
 namespace {
 
-class FileHandle {
- public:
-  explicit FileHandle(HANDLE handle) : handle_(handle) {}
-  ~FileHandle() { Close(); }
-  FileHandle(const FileHandle&) = delete;
-  FileHandle& operator=(const FileHandle&) = delete;
-
-  bool valid() const { return handle_ != INVALID_HANDLE_VALUE; }
-  HANDLE get() const { return handle_; }
-  // TRUE when the handle was closed without error (or was not open).
-  BOOL Close() {
-    if (!valid()) return TRUE;
-    const BOOL closed = AccountSystemCalls().closeHandle(handle_);
-    handle_ = INVALID_HANDLE_VALUE;
-    return closed;
-  }
-
- private:
-  HANDLE handle_;
+// Closes through the seam, like every other call on the account files.
+struct AccountFileTraits {
+  using Handle = HANDLE;
+  static Handle Invalid() { return INVALID_HANDLE_VALUE; }
+  static void Close(Handle handle) { AccountSystemCalls().closeHandle(handle); }
 };
+using AccountFile = UniqueWinHandle<AccountFileTraits>;
 
 HANDLE OpenForReading(const WCHAR* path) {
   return AccountSystemCalls().createFile(path, GENERIC_READ, 0, nullptr, OPEN_EXISTING,
                                          FILE_ATTRIBUTE_NORMAL, nullptr);
 }
 
-// Creates path exclusively and writes all bytes to stable storage. A file
-// this call created is deleted again when any later step fails, so a failed
-// write never leaves a partial file. 1 or -1.
-int CreateAndWriteWhole(const WCHAR* path, const uint8_t* bytes, DWORD length) {
-  AccountSystem& calls = AccountSystemCalls();
-  FileHandle file(calls.createFile(path, GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_NEW,
-                                   FILE_ATTRIBUTE_NORMAL, nullptr));
-  if (!file.valid()) return -1;
-  DWORD written = 0;
-  const bool ok = calls.writeFile(file.get(), bytes, length, &written, nullptr) &&
-                  written == length && calls.flushFileBuffers(file.get());
-  const BOOL closed = file.Close();
-  if (ok && closed) return 1;
-  calls.deleteFile(path);
-  return -1;
-}
+// The account files' store on the real file calls, through the seam.
+class AccountFiles final : public AccountFileStore<WCHAR> {
+ public:
+  StoreWrite CreateNewAndWrite(const WCHAR* path, const uint8_t* bytes, size_t length) override {
+    AccountSystem& calls = AccountSystemCalls();
+    AccountFile file(calls.createFile(path, GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                                      FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file.valid())
+      return GetLastError() == ERROR_FILE_EXISTS ? StoreWrite::kExists : StoreWrite::kNotCreated;
+    DWORD written = 0;
+    const bool whole =
+        calls.writeFile(file.get(), bytes, static_cast<DWORD>(length), &written, nullptr) &&
+        written == length && calls.flushFileBuffers(file.get());
+    return calls.closeHandle(file.release()) && whole ? StoreWrite::kWritten
+                                                      : StoreWrite::kCreatedNotWhole;
+  }
+  bool Replace(const WCHAR* from, const WCHAR* to) override {
+    return AccountSystemCalls().moveFileEx(from, to,
+                                           MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
+  }
+  void Remove(const WCHAR* path) override { AccountSystemCalls().deleteFile(path); }
+};
 
 // Reads the first 804 bytes of UserKeyFilePath. With owner reporting on, a
 // file that exists but cannot be opened shows "This user does not exist.".
 int ReadKeyFileBytes(uint8_t bytes[kUserKeyFileSize], bool report, HWND owner) {
   AccountSystem& calls = AccountSystemCalls();
   if (calls.getFileAttributes(UserKeyFilePath) == INVALID_FILE_ATTRIBUTES) return -1;
-  FileHandle file(OpenForReading(UserKeyFilePath));
+  AccountFile file(OpenForReading(UserKeyFilePath));
   if (!file.valid()) {
     if (report)
       ShowAccountMessage(owner, kUserDoesNotExistText, kCreateUserTitle, MB_ICONINFORMATION);
@@ -70,7 +65,7 @@ int ReadKeyFileBytes(uint8_t bytes[kUserKeyFileSize], bool report, HWND owner) {
   return read == kUserKeyFileSize ? 1 : -1;
 }
 
-int BuildTemporaryKeyFilePath(PathBuffer* path) {
+int BuildTemporaryKeyFilePath(PathBuffer<char16_t>* path) {
   return BuildProgramFolderPath(AsUtf16(InstallFolder), kKeyFolderName,
                                 {AsUtf16(UserName), u"2", kUserKeyExtension}, path);
 }
@@ -143,21 +138,19 @@ int WriteUserKeyFile(HWND owner) {
   }
   if (built != 1) return -1;
 
-  PathBuffer finalPath;
-  if (BuildUserKeyFilePath(AsUtf16(InstallFolder), AsUtf16(UserName), &finalPath) != 1) return -1;
-  PathBuffer writtenPath;
-  if (ChangingPassword) {
-    if (BuildTemporaryKeyFilePath(&writtenPath) != 1) return -1;
-  } else if (writtenPath.Assign(finalPath.c_str()) != 1) {
+  PathBuffer<char16_t> keyFile;
+  PathBuffer<char16_t> temporary;
+  if (BuildUserKeyFilePath(AsUtf16(InstallFolder), AsUtf16(UserName), &keyFile) != 1 ||
+      (ChangingPassword && BuildTemporaryKeyFilePath(&temporary) != 1))
     return -1;
-  }
-  if (CreateAndWriteWhole(AsWide(writtenPath.c_str()), record.get(), kUserKeyFileSize) != 1)
-    return -1;
-  // One rename replaces the key file: there is no moment without a whole one.
-  if (ChangingPassword && !calls.moveFileEx(AsWide(writtenPath.c_str()), AsWide(finalPath.c_str()),
-                                            MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
-    return -1;
-  return CopyWideText(AsWide(finalPath.c_str()), UserKeyFilePath);
+  AccountFiles files;
+  const WCHAR* path = AsWide(keyFile.c_str());
+  const AccountFileWrite written =
+      ChangingPassword ? ReplaceKeyFileSafely(files, path, AsWide(temporary.c_str()), record.get(),
+                                              kUserKeyFileSize)
+                       : WriteNewFileWhole(files, path, record.get(), kUserKeyFileSize);
+  if (written != AccountFileWrite::kDone) return -1;
+  return CopyWideText(path, UserKeyFilePath);
 }
 
 int WriteRecoveryFile(HWND owner, AnswerTexts& answers) {
@@ -184,7 +177,10 @@ int WriteRecoveryFile(HWND owner, AnswerTexts& answers) {
     return ChangingPassword ? 0 : -1;
   }
   if (built != 1) return -1;
-  if (CreateAndWriteWhole(RecoveryFilePath, record.get(), kRecoveryFileSize) != 1) return -1;
+  AccountFiles files;
+  if (WriteNewFileWhole(files, RecoveryFilePath, record.get(), kRecoveryFileSize) !=
+      AccountFileWrite::kDone)
+    return -1;
   SecureWipe(answers, sizeof(AnswerTexts));
   return 1;
 }
@@ -193,7 +189,7 @@ int ReadRecoveryFile(HWND owner, const AnswerTexts& answers) {
   AccountSystem& calls = AccountSystemCalls();
   Wiped<uint8_t[kRecoveryFileSize]> file;
   {
-    FileHandle handle(OpenForReading(RecoveryFilePath));
+    AccountFile handle(OpenForReading(RecoveryFilePath));
     if (!handle.valid()) return -1;
     LARGE_INTEGER size;
     if (!calls.getFileSizeEx(handle.get(), &size)) return -1;

@@ -2,28 +2,10 @@
 
 #include "random_pool_win.h"
 
-namespace {
-
-int PoolRandomBytes(uint8_t* destination, size_t length) {
-  return RandomPoolGetBytes(destination, length);
-}
-
-}  // namespace
-
 AccountSystem DefaultAccountSystem() {
-  AccountSystem calls;
-  calls.createFile = CreateFileW;
-  calls.readFile = ReadFile;
-  calls.writeFile = WriteFile;
-  calls.flushFileBuffers = FlushFileBuffers;
-  calls.closeHandle = CloseHandle;
-  calls.deleteFile = DeleteFileW;
-  calls.moveFileEx = MoveFileExW;
-  calls.getFileAttributes = GetFileAttributesW;
-  calls.getFileSizeEx = GetFileSizeEx;
-  calls.messageBox = MessageBoxW;
-  calls.randomBytes = PoolRandomBytes;
-  return calls;
+  return AccountSystem{CreateFileW,   ReadFile,    WriteFile,         FlushFileBuffers,
+                       CloseHandle,   DeleteFileW, MoveFileExW,       GetFileAttributesW,
+                       GetFileSizeEx, MessageBoxW, RandomPoolGetBytes};
 }
 
 AccountSystem& AccountSystemCalls() {
