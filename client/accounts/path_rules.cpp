@@ -1,7 +1,7 @@
 #include "path_rules.h"
 
 int BuildProgramFolderPath(const char16_t* installFolder, const char16_t* folder,
-                           std::initializer_list<const char16_t*> fileNameParts, PathBuffer* out) {
+                           std::initializer_list<const char16_t*> fileNameParts, PathBuffer<char16_t>* out) {
   if (out->Assign(installFolder) != 1) return -1;
   if (out->AppendSeparatorIfMissing() != 1) return -1;
   if (out->Append(folder) != 1) return -1;
@@ -12,18 +12,18 @@ int BuildProgramFolderPath(const char16_t* installFolder, const char16_t* folder
   return 1;
 }
 
-int BuildUserKeyFilePath(const char16_t* installFolder, const char16_t* userName, PathBuffer* out) {
+int BuildUserKeyFilePath(const char16_t* installFolder, const char16_t* userName, PathBuffer<char16_t>* out) {
   return BuildProgramFolderPath(installFolder, kKeyFolderName, {userName, kUserKeyExtension}, out);
 }
 
 int BuildRecoveryFilePath(const char16_t* installFolder, const char16_t* userName,
-                          PathBuffer* out) {
+                          PathBuffer<char16_t>* out) {
   return BuildProgramFolderPath(installFolder, kRecoveryFolderName, {userName, kRecoveryExtension},
                                 out);
 }
 
 int BuildDefaultStorageFilePath(const char16_t* installFolder, const char16_t* userName,
-                                PathBuffer* out) {
+                                PathBuffer<char16_t>* out) {
   return BuildProgramFolderPath(installFolder, kStorageFolderName,
                                 {kStorageFilePrefix, userName, kStorageExtension}, out);
 }

@@ -3,12 +3,13 @@
 
 #include <initializer_list>
 
+#include "client_texts.h"
 #include "path_buffer.h"
 
 // Folders under the program folder.
-inline constexpr char16_t kKeyFolderName[] = u"Key";
-inline constexpr char16_t kStorageFolderName[] = u"CryptDsks";
-inline constexpr char16_t kRecoveryFolderName[] = u"PRF";
+inline constexpr char16_t kKeyFolderName[] = CT_U(CRYPTELLE_KEY_FOLDER);
+inline constexpr char16_t kStorageFolderName[] = CT_U(CRYPTELLE_STORAGE_FOLDER);
+inline constexpr char16_t kRecoveryFolderName[] = CT_U(CRYPTELLE_RECOVERY_FOLDER);
 
 inline constexpr char16_t kUserKeyExtension[] = u".user";
 inline constexpr char16_t kRecoveryExtension[] = u".prf";
@@ -19,13 +20,13 @@ inline constexpr char16_t kStorageFilePrefix[] = u"Cryptelle_";
 // only added where the text does not already end in one. 1 on success, -1
 // when the path would not fit (out is then unspecified).
 int BuildProgramFolderPath(const char16_t* installFolder, const char16_t* folder,
-                           std::initializer_list<const char16_t*> fileNameParts, PathBuffer* out);
+                           std::initializer_list<const char16_t*> fileNameParts, PathBuffer<char16_t>* out);
 
 // The three per-user paths; results as BuildProgramFolderPath.
-int BuildUserKeyFilePath(const char16_t* installFolder, const char16_t* userName, PathBuffer* out);
-int BuildRecoveryFilePath(const char16_t* installFolder, const char16_t* userName, PathBuffer* out);
+int BuildUserKeyFilePath(const char16_t* installFolder, const char16_t* userName, PathBuffer<char16_t>* out);
+int BuildRecoveryFilePath(const char16_t* installFolder, const char16_t* userName, PathBuffer<char16_t>* out);
 int BuildDefaultStorageFilePath(const char16_t* installFolder, const char16_t* userName,
-                                PathBuffer* out);
+                                PathBuffer<char16_t>* out);
 
 // Lower-casing changes only the ASCII capitals A to Z.
 inline char16_t LowerAscii(char16_t unit) {

@@ -1,52 +1,42 @@
-// RunClient: the start-up steps in their fixed order, then the message loop.
-// Each refusal shows its own message and returns 0; nothing is undone.
+// RunClient: the start-up checks in their fixed order, then the message
+// loop. Each refusal shows its own message and returns 0; nothing is undone.
 #include <shlobj.h>
 
 #include "account_state.h"
 #include "client_dialogs.h"
-#include "client_messages.h"
 #include "client_texts.h"
+#include "dialog_common.h"
+#include "dialog_messages.h"
 #include "message_box.h"
 #include "random_pool_win.h"
 #include "registry_state.h"
 #include "resource_ids.h"
 #include "shell_rules.h"
 #include "shell_state.h"
-#include "shortcut.h"
 #include "startup_checks.h"
 #include "tray_icon.h"
 #include "volume_operations.h"
+#include "volume_state.h"
 #include "win/platform_checks.h"
 
 namespace {
 
-void ShowAdministratorMessage(HWND owner) {
-  ShowMessage(owner, CT_W(CT_TITLE_RUN_AS_ADMIN), CT_W(CT_MSG_RUN_AS_ADMIN), MB_ICONINFORMATION);
-}
-
-void ShowVolumeSystemError(DWORD error) {
-  ShowSystemError(error);
-}
-
-// The mount and lock sequences work on the shell's own state and tray.
-void RegisterWithVolume() {
+// While a drive session is open the tray menu serves it.
+void OnSessionChanged(bool open) {
   ShellState& shell = ClientShell();
+  shell.SessionOpen = open;
+  shell.TrayMenuEnabled = open;
+}
+
+int ShowDriveState(bool open, const wchar_t* tooltip) {
+  const ShellState& shell = ClientShell();
+  return UpdateTrayIcon(tooltip, open ? shell.OpenIcon : shell.LockedIcon);
+}
+
+void RegisterWithVolume() {
   VolumeHost host;
-  host.CurrentDriveLetter = &shell.CurrentDriveLetter;
-  host.ShortcutCreated = &shell.ShortcutCreated;
-  host.SessionOpen = &shell.SessionOpen;
-  host.TrayMenuEnabled = &shell.TrayMenuEnabled;
-  host.DriverUnavailable = &shell.DriverUnavailable;
-  host.SharedDocumentsFolderKnown = &shell.SharedDocumentsFolderKnown;
-  host.SharedDocumentsKind = &shell.SharedDocumentsKind;
-  host.StorageShortcutPath = shell.StorageShortcutPath;
-  host.OpenIcon = &shell.OpenIcon;
-  host.LockedIcon = &shell.LockedIcon;
-  host.MainWindow = &shell.mainWindow;
-  host.UpdateTrayIcon = &UpdateTrayIcon;
-  host.CreateStorageShortcut = &CreateStorageShortcut;
-  host.ShowAdministratorMessage = &ShowAdministratorMessage;
-  host.ShowSystemError = &ShowVolumeSystemError;
+  host.SessionChanged = &OnSessionChanged;
+  host.ShowDriveState = &ShowDriveState;
   SetVolumeHost(host);
 }
 
@@ -69,55 +59,49 @@ bool FindInstallFolder() {
 }
 
 void FindSharedDocuments() {
-  ShellState& shell = ClientShell();
+  VolumeState& volume = Volume();
   if (SHGetFolderPathW(nullptr, CSIDL_COMMON_DOCUMENTS, nullptr, SHGFP_TYPE_CURRENT,
-                       shell.SharedDocumentsFolder) != S_OK) {
+                       volume.SharedDocumentsFolder) != S_OK) {
     return;
   }
-  shell.SharedDocumentsFolderKnown = true;
-  shell.SharedDocumentsKind = GetSharedDocumentsKind();
+  volume.SharedDocumentsFolderKnown = true;
+  volume.SharedDocumentsKind = GetSharedDocumentsKind();
 }
 
-// Step 7: a container left attached is offered for locking first.
+// A container that an earlier run left attached is offered for locking first.
 bool SettleEarlierRun() {
-  ShellState& shell = ClientShell();
+  const VolumeState& volume = Volume();
   if (IsDriverIdle(nullptr) == 1) {
     ClearStaleOpenFlag();
     return true;
   }
-  if (shell.DriverUnavailable) return false;
+  if (volume.DriverUnavailable) return false;
   wchar_t letter = 0;
   if (ReadOpenFlagDriveLetter(&letter) != 1) {
     ShowErrorBox(nullptr, CT_W(CT_MSG_REGISTRY_CHANGED));
     return false;
   }
-  shell.StaleDriveLetter = letter;
-  ShowPrivacyAlertDialog();
-  if (shell.StaleLockCancelled) return false;
-  if (!shell.StaleLockDone || !shell.SharedDocumentsFolderKnown || shell.SharedDocumentsKind != 2) {
+  const StaleDriveOutcome outcome = ShowPrivacyAlertDialog(letter);
+  if (outcome == StaleDriveOutcome::kCancelled) return false;
+  if (outcome != StaleDriveOutcome::kLocked || !volume.SharedDocumentsFolderKnown ||
+      volume.SharedDocumentsKind != FileSystemKind::kOther) {
     ShowErrorBox(nullptr, CT_W(CT_MSG_GENERAL_ERROR));
     return false;
   }
   return true;
 }
 
-// Step 8: no shortcut of an earlier run survives.
+// No shortcut of an earlier run survives.
 bool RemoveOldShortcut() {
-  ShellState& shell = ClientShell();
-  if (!shell.SharedDocumentsFolderKnown ||
-      (shell.SharedDocumentsKind != 1 && shell.SharedDocumentsKind != 2)) {
-    return true;
-  }
-  PathBuffer path;
-  if (BuildStorageShortcutPath(AsUtf16(shell.SharedDocumentsFolder), &path) != 1) {
+  VolumeState& volume = Volume();
+  if (!volume.SharedDocumentsFolderKnown || !StorageShortcutApplies(volume)) return true;
+  PathBuffer<char16_t> path;
+  if (BuildStorageShortcutPath(AsUtf16(volume.SharedDocumentsFolder), &path) != 1) {
     ShowErrorBox(nullptr, CT_W(CT_MSG_GENERAL_ERROR));
     return false;
   }
-  wcscpy(shell.StorageShortcutPath, AsWide(path.c_str()));
-  if (GetFileAttributesW(shell.StorageShortcutPath) != INVALID_FILE_ATTRIBUTES) {
-    SetFileAttributesW(shell.StorageShortcutPath, FILE_ATTRIBUTE_NORMAL);
-    DeleteFileW(shell.StorageShortcutPath);
-  }
+  wcscpy(volume.StorageShortcutPath, AsWide(path.c_str()));
+  DeleteStorageShortcut();
   return true;
 }
 
@@ -129,12 +113,13 @@ bool CreateMainWindow() {
     ShowErrorBox(nullptr, CT_W(CT_MSG_INITIALISATION));
     return false;
   }
+  SetDialogParent(shell.instance, shell.mainWindow);
   ShowWindow(shell.mainWindow, SW_HIDE);
   UpdateWindow(shell.mainWindow);
   return true;
 }
 
-// Steps 3 to 11; false when the program must end.
+// False when the program must end.
 bool PassStartupChecks() {
   const int mutex = CreateSingleInstanceMutex();
   if (mutex == -1) ShowErrorBox(nullptr, CT_W(CT_MSG_GENERAL_ERROR));
@@ -176,6 +161,7 @@ int RunMessageLoop() {
 int RunClient(HINSTANCE instance) {
   ShellState& shell = ClientShell();
   shell.instance = instance;
+  SetDialogParent(instance, nullptr);
   RegisterWithVolume();
   LoadIconsAndTitle();
   if (!FindInstallFolder() || !PassStartupChecks() || !CreateMainWindow()) return 0;

@@ -7,7 +7,7 @@
 
 #include "account_state.h"
 #include "client_dialogs.h"
-#include "client_messages.h"
+#include "dialog_messages.h"
 #include "client_texts.h"
 #include "dialog_common.h"
 #include "flow_steps.h"
@@ -17,12 +17,13 @@
 #include "shell_state.h"
 #include "tray_icon.h"
 #include "volume_operations.h"
+#include "volume_state.h"
 
 namespace {
 
 bool TrayEventsAllowed() {
   const ShellState& shell = ClientShell();
-  return !shell.TrayBusy && shell.CurrentDriveLetter != 0 && shell.SessionOpen;
+  return !shell.TrayBusy && Volume().CurrentDriveLetter != 0 && shell.SessionOpen;
 }
 
 void ShowTrayMenu() {
@@ -155,7 +156,7 @@ LRESULT Dispatch(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
       return 0;
     case WM_COMMAND: {
       const int id = LOWORD(wParam);
-      if (id < IDM_EXPLORER || id > IDM_WEB_SITE || id == IDM_WEB_SITE - 1) break;
+      if (id < IDM_EXPLORER || id > IDM_WEB_SITE || id == IDM_UNUSED) break;
       if (MenuCommand(id) == 1 && id == IDM_LOCK_EXIT) Post(WM_DESTROY);
       return 0;
     }
@@ -177,7 +178,7 @@ int MenuCommand(int id) {
     case IDM_EXPLORER:
       return OpenDriveInExplorer();
     case IDM_LOCK_EXIT:
-      return LockAndExit();
+      return LockAndExit(shell.mainWindow);
     case IDM_MANUAL: {
       const int result = OpenManual();
       if (result == -1) ShowErrorBox(shell.mainWindow, CT_W(CT_MSG_MANUAL_ERROR));

@@ -4,26 +4,10 @@
 
 #include "client_texts.h"
 
-int BuildInstanceMutexName(const char16_t* installFolder, PathBuffer* out) {
-  if (out->Assign(installFolder) != 1) return -1;
-  for (char16_t* unit = out->data(); *unit != 0; ++unit) {
-    if (*unit == u'\\') *unit = u'_';
-  }
-  return 1;
-}
-
 bool IsOpenAndExplorerRequest(const void* data, size_t byteCount) {
   static const char16_t kRequest[] = CT_U(CT_OPEN_AND_EXPLORER);
   if (data == nullptr || byteCount < sizeof(kRequest)) return false;
   return memcmp(data, kRequest, sizeof(kRequest)) == 0;
-}
-
-CentredOrigin CentreOrigin(long desktopLeft, long desktopTop, long desktopRight, long desktopBottom,
-                           long windowWidth, long windowHeight) {
-  const long desktopWidth = desktopRight - desktopLeft;
-  const long desktopHeight = desktopBottom - desktopTop;
-  return {desktopLeft + (desktopWidth - windowWidth) / 2,
-          desktopTop + (desktopHeight - windowHeight) / 2};
 }
 
 int CopyIntoField(const char16_t* text, char16_t* field, size_t units) {
@@ -71,18 +55,6 @@ int BuildOpenTooltip(char16_t driveLetter, char16_t out[kTooltipUnits]) {
   return 1;
 }
 
-int BuildProgramFilePath(const char16_t* installFolder, const char16_t* fileName, PathBuffer* out) {
-  if (out->Assign(installFolder) != 1) return -1;
-  if (out->AppendSeparatorIfMissing() != 1) return -1;
-  return out->Append(fileName);
-}
-
-int BuildStorageShortcutPath(const char16_t* sharedDocumentsFolder, PathBuffer* out) {
-  return BuildProgramFilePath(sharedDocumentsFolder, CT_U(CT_SHORTCUT_FILE), out);
-}
-
-unsigned long long FreeSpaceFigureMb(unsigned long long freeBytes, unsigned long long sizeMb) {
-  constexpr unsigned long long kMiB = 1048576;
-  if (freeBytes <= (sizeMb + 1) * kMiB) return 0;
-  return (freeBytes - sizeMb * kMiB) / kMiB;
+int BuildStorageShortcutPath(const char16_t* sharedDocumentsFolder, PathBuffer<char16_t>* out) {
+  return out->AssignJoined(sharedDocumentsFolder, CT_U(CT_SHORTCUT_FILE));
 }

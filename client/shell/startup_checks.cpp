@@ -10,12 +10,14 @@
 #include "resource_ids.h"
 #include "shell_rules.h"
 #include "shell_state.h"
-#include "win_handles.h"
+#include "program_folder.h"
+#include "volume_state.h"
+#include "win/platform_checks.h"
 
 int CreateSingleInstanceMutex() {
-  PathBuffer name;
-  if (BuildInstanceMutexName(AsUtf16(InstallFolder), &name) != 1) return -1;
-  HANDLE mutex = CreateMutexW(nullptr, TRUE, AsWide(name.c_str()));
+  PathBuffer<wchar_t> name;
+  if (ProgramFolderMutexName(InstallFolder, &name) != 1) return -1;
+  HANDLE mutex = CreateMutexW(nullptr, TRUE, name.c_str());
   const DWORD error = GetLastError();
   if (mutex == nullptr) return error == ERROR_ACCESS_DENIED ? -1 : 0;
   ClientShell().instanceMutex.reset(mutex);
@@ -23,47 +25,41 @@ int CreateSingleInstanceMutex() {
 }
 
 int CheckOsVersion() {
-  OSVERSIONINFOW version = {};
-  version.dwOSVersionInfoSize = sizeof(version);
-#pragma GCC diagnostic push
-#pragma GCC diagnostic ignored "-Wdeprecated-declarations"
-  const BOOL read = GetVersionExW(&version);
-#pragma GCC diagnostic pop
-  if (!read) {
-    ShowSystemError(GetLastError());
+  WindowsVersion version;
+  DWORD error = 0;
+  if (!ReadWindowsVersion(&version, &error)) {
+    ShowSystemError(error);
     return 0;
   }
-  if (version.dwMajorVersion > 5 || (version.dwMajorVersion == 5 && version.dwMinorVersion >= 1)) {
-    return 1;
-  }
+  if (IsSupportedWindows(version)) return 1;
   ShowErrorBox(nullptr, CT_W(CT_MSG_OLD_WINDOWS));
   return 0;
 }
 
-int GetSharedDocumentsKind() {
-  ShellState& shell = ClientShell();
+FileSystemKind GetSharedDocumentsKind() {
+  VolumeState& volume = Volume();
   const DWORD attributes = GetFileAttributesW(InstallFolder);
   if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_DIRECTORY)) {
-    shell.SharedDocumentsFolderKnown = false;
-    return 0;
+    volume.SharedDocumentsFolderKnown = false;
+    return FileSystemKind::kUnrecognised;
   }
   wchar_t root[] = L" :\\";
-  root[0] = shell.SharedDocumentsFolder[0];
+  root[0] = volume.SharedDocumentsFolder[0];
   wchar_t volumeName[kPathBufferUnits];
   wchar_t fileSystem[kPathBufferUnits];
   if (!GetVolumeInformationW(root, volumeName, kPathBufferUnits, nullptr, nullptr, nullptr,
                              fileSystem, kPathBufferUnits)) {
-    shell.SharedDocumentsFolderKnown = false;
-    return 0;
+    volume.SharedDocumentsFolderKnown = false;
+    return FileSystemKind::kUnrecognised;
   }
-  ToLowerInPlace(reinterpret_cast<char16_t*>(fileSystem));
-  return wcsstr(fileSystem, L"fat") != nullptr ? 1 : 2;
+  ToLowerInPlace(AsUtf16(fileSystem));
+  return wcsstr(fileSystem, L"fat") != nullptr ? FileSystemKind::kFatFamily : FileSystemKind::kOther;
 }
 
 int UserKeyFilesExist() {
-  PathBuffer folder;
-  PathBuffer pattern;
-  if (BuildProgramFilePath(AsUtf16(InstallFolder), kKeyFolderName, &folder) != 1 ||
+  PathBuffer<char16_t> folder;
+  PathBuffer<char16_t> pattern;
+  if (folder.AssignJoined(AsUtf16(InstallFolder), kKeyFolderName) != 1 ||
       folder.AppendSeparatorIfMissing() != 1 || pattern.Assign(folder.c_str()) != 1 ||
       pattern.Append(CT_U(CT_KEY_FOLDER_PATTERN)) != 1) {
     ShowErrorBox(nullptr, CT_W(CT_MSG_GENERAL_ERROR));
@@ -74,10 +70,8 @@ int UserKeyFilesExist() {
   if (!search.valid()) return 0;
   do {
     if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) continue;
-    PathBuffer path;
-    if (path.Assign(folder.c_str()) != 1 || path.Append(AsUtf16(entry.cFileName)) != 1) {
-      return -1;
-    }
+    PathBuffer<char16_t> path;
+    if (path.AssignJoined(folder.c_str(), AsUtf16(entry.cFileName)) != 1) return -1;
     if (IsUserKeyFileName(path.c_str()) == 1) return 1;
   } while (FindNextFileW(search.get(), &entry));
   return 0;

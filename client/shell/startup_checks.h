@@ -4,6 +4,8 @@
 
 #include <windows.h>
 
+#include "volume_state.h"
+
 // The whole start-up and the message loop: WM_QUIT's wParam, or 0 when the
 // start-up stops.
 int RunClient(HINSTANCE instance);
@@ -12,8 +14,9 @@ int RunClient(HINSTANCE instance);
 int CreateSingleInstanceMutex();
 // 1 for Windows XP (5.1) or later, else 0 after its message.
 int CheckOsVersion();
-// 0 not determined, 1 FAT family, 2 another file system.
-int GetSharedDocumentsKind();
+// The file system of the shared documents folder's volume; clears
+// SharedDocumentsFolderKnown when it cannot be read.
+FileSystemKind GetSharedDocumentsKind();
 // 1 a user key file exists in the Key folder, 0 none or not listable, -1
 // path error (after the general error message).
 int UserKeyFilesExist();

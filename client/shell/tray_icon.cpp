@@ -4,11 +4,12 @@
 #include <stddef.h>
 
 #include "account_state.h"
-#include "client_messages.h"
+#include "dialog_messages.h"
 #include "client_texts.h"
 #include "message_box.h"
 #include "shell_rules.h"
 #include "shell_state.h"
+#include "volume_state.h"
 
 namespace {
 
@@ -16,7 +17,7 @@ constexpr UINT kLaunchedBalloonMs = 30000;
 constexpr UINT kUpdateBalloonMs = 20000;
 
 void CopyField(const wchar_t* text, wchar_t* field, size_t units) {
-  CopyIntoField(AsUtf16(text), reinterpret_cast<char16_t*>(field), units);
+  CopyIntoField(AsUtf16(text), AsUtf16(field), units);
 }
 
 // Texts of an update, composed before the record is touched so that a text
@@ -28,19 +29,14 @@ struct BalloonTexts {
 };
 
 bool ComposeUpdate(const wchar_t* tooltip, BalloonTexts* out) {
-  const ShellState& shell = ClientShell();
-  if (CopyIntoField(AsUtf16(tooltip), reinterpret_cast<char16_t*>(out->tip), ARRAYSIZE(out->tip)) !=
-      1) {
-    return false;
-  }
-  if (shell.CurrentDriveLetter == 0) {
+  const VolumeState& volume = Volume();
+  if (CopyIntoField(AsUtf16(tooltip), AsUtf16(out->tip), ARRAYSIZE(out->tip)) != 1) return false;
+  if (volume.CurrentDriveLetter == 0) {
     CopyField(CT_W(CT_BALLOON_LOCKED_TITLE), out->title, ARRAYSIZE(out->title));
-    return CopyIntoField(CT_U(CT_BALLOON_LOCKED), reinterpret_cast<char16_t*>(out->text),
-                         ARRAYSIZE(out->text)) == 1;
+    return CopyIntoField(CT_U(CT_BALLOON_LOCKED), AsUtf16(out->text), ARRAYSIZE(out->text)) == 1;
   }
   CopyField(CT_W(CT_BALLOON_OPEN_TITLE), out->title, ARRAYSIZE(out->title));
-  return BuildOpenBalloonText(AsUtf16(shell.SharedDocumentsFolder),
-                              reinterpret_cast<char16_t*>(out->text)) == 1;
+  return BuildOpenBalloonText(AsUtf16(volume.SharedDocumentsFolder), AsUtf16(out->text)) == 1;
 }
 
 }  // namespace
@@ -104,7 +100,7 @@ int RemoveTrayIcon() {
 int OpenDriveInExplorer() {
   ShellState& shell = ClientShell();
   wchar_t root[] = L" :\\";
-  root[0] = static_cast<wchar_t>(shell.CurrentDriveLetter);
+  root[0] = static_cast<wchar_t>(Volume().CurrentDriveLetter);
   const auto result = reinterpret_cast<INT_PTR>(
       ShellExecuteW(shell.mainWindow, L"open", root, nullptr, nullptr, SW_SHOWNORMAL));
   if (result > 32) return 1;
@@ -112,16 +108,3 @@ int OpenDriveInExplorer() {
   return 0;
 }
 
-int OpenManual() {
-  ShellState& shell = ClientShell();
-  PathBuffer manual;
-  if (BuildProgramFilePath(AsUtf16(InstallFolder), CT_U(CT_MANUAL_FILE), &manual) != 1) {
-    return -1;
-  }
-  const auto result = reinterpret_cast<INT_PTR>(ShellExecuteW(
-      shell.mainWindow, nullptr, AsWide(manual.c_str()), nullptr, nullptr, SW_SHOWMAXIMIZED));
-  if (result > 32) return 1;
-  ShowErrorBox(shell.mainWindow,
-               CT_W(CT_MSG_MANUAL_MISSING_HEAD) CT_W(CT_WEB_SITE) CT_W(CT_MSG_MANUAL_MISSING_TAIL));
-  return 0;
-}

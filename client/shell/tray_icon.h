@@ -1,7 +1,12 @@
-// The notification-area icon of the main window and the two shell openers.
+// The notification-area icon of the main window and the drive's opener.
 #pragma once
 
 #include <windows.h>
+
+// The tray icon record's callback message and icon number.
+constexpr UINT kTrayCallbackMessage = WM_USER + 10;
+constexpr UINT kTrayIconId = 8081;
+static_assert(kTrayCallbackMessage == 1034, "tray callback number");
 
 // 1 added, 0 the shell refused.
 int AddTrayIcon();
@@ -16,5 +21,3 @@ int RemoveTrayIcon();
 // 1 the shell opened the drive, else 0 after its message.
 int OpenDriveInExplorer();
 
-// 1 opened, 0 not (after its message), -1 the path does not fit.
-int OpenManual();

@@ -3,7 +3,7 @@
 // with CT_W (wchar_t) or CT_U (char16_t). The GUI tests compare against these.
 #pragma once
 
-#include "vendor_info.h"
+#include "product_names.h"
 
 #define CT_W2(x) L##x
 #define CT_W(x) CT_W2(x)
@@ -17,8 +17,8 @@
 #define CT_CLOSING "Thank You for using the Cryptelle program."
 
 // Window class and cross-program request.
-#define CT_WINDOW_CLASS "CryptelleWindowClass"
-#define CT_OPEN_AND_EXPLORER "OpenAndExplorer"
+#define CT_WINDOW_CLASS CRYPTELLE_WINDOW_CLASS
+#define CT_OPEN_AND_EXPLORER CRYPTELLE_OPEN_REQUEST
 
 // Dialog titles.
 #define CT_TITLE_PRIVACY_ALERT_DIALOG "Cryptelle: Privacy Alert"
@@ -80,14 +80,14 @@
 
 // Files.
 #define CT_SHORTCUT_FILE "Cryptelle Storage.lnk"
-#define CT_OPEN_ICON_FILE "CryptelleOpen.ico"
-#define CT_MANUAL_FILE "CryptelleManual.pdf"
+#define CT_OPEN_ICON_FILE CRYPTELLE_OPEN_ICON_FILE
+#define CT_MANUAL_FILE CRYPTELLE_MANUAL_FILE
 #define CT_KEY_FOLDER_PATTERN "*.*"
 
 // Registry.
-#define CT_REG_STATUS_KEY "SOFTWARE\\Cryptelle\\CryptDskStatus"
-#define CT_REG_OPEN_VALUE "CryptDskIsOpen"
-#define CT_REG_USERS_KEY "SOFTWARE\\Cryptelle\\DefCryptDsks"
+#define CT_REG_STATUS_KEY CRYPTELLE_STATUS_KEY
+#define CT_REG_OPEN_VALUE CRYPTELLE_OPEN_FLAG_VALUE
+#define CT_REG_USERS_KEY CRYPTELLE_USERS_KEY
 
 // Messages.
 #define CT_MSG_GENERAL_ERROR                                                                   \

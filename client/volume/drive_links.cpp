@@ -4,36 +4,35 @@
 #include <wchar.h>
 
 #include "cryptdsk_protocol.h"
+#include "message_box.h"
 #include "path_buffer.h"
 #include "registry_state.h"
 #include "volume_operations.h"
 #include "volume_rules.h"
 #include "volume_state.h"
 #include "volume_system.h"
+#include "win/wide_text.h"
 
 namespace {
 
-const wchar_t* Wide(const char16_t* text) {
-  return reinterpret_cast<const wchar_t*>(text);
-}
 
 }  // namespace
 
 bool LinksToCryptDsk(wchar_t letter) {
   const DriveNames names = MakeDriveNames(static_cast<char16_t>(letter));
   wchar_t targets[kPathBufferUnits] = {};
-  if (QueryDosDeviceW(Wide(names.Device), targets, kPathBufferUnits) == 0) return false;
+  if (QueryDosDeviceW(AsWide(names.Device), targets, kPathBufferUnits) == 0) return false;
   return wcscmp(targets, CRYPTDSK_DEVICE_NAME) == 0;
 }
 
 bool LinkToCryptDsk(wchar_t letter) {
   const DriveNames names = MakeDriveNames(static_cast<char16_t>(letter));
-  return DefineDosDeviceW(DDD_RAW_TARGET_PATH, Wide(names.Device), CRYPTDSK_DEVICE_NAME) != FALSE;
+  return DefineDosDeviceW(DDD_RAW_TARGET_PATH, AsWide(names.Device), CRYPTDSK_DEVICE_NAME) != FALSE;
 }
 
 void RemoveDeviceName(wchar_t letter) {
   const DriveNames names = MakeDriveNames(static_cast<char16_t>(letter));
-  DefineDosDeviceW(DDD_RAW_TARGET_PATH | DDD_REMOVE_DEFINITION, Wide(names.Device), nullptr);
+  DefineDosDeviceW(DDD_RAW_TARGET_PATH | DDD_REMOVE_DEFINITION, AsWide(names.Device), nullptr);
 }
 
 UniqueFile OpenVolumePath(const wchar_t* path) {
@@ -50,20 +49,17 @@ void NotifyDriveChange(LONG event) {
 void VolumeNameOf(wchar_t letter, wchar_t* name) {
   const DriveNames names = MakeDriveNames(static_cast<char16_t>(letter));
   name[0] = 0;
-  if (!QueryVolumeName(Wide(names.Root), name, kPathBufferUnits)) name[0] = 0;
+  if (!QueryVolumeName(AsWide(names.Root), name, kPathBufferUnits)) name[0] = 0;
 }
 
 int IsDriverIdle(HWND owner) {
-  VolumeHost& host = Volume().host;
   UniqueFile device(CreateFileW(CRYPTDSK_USER_PATH, GENERIC_READ,
                                 FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
                                 FILE_FLAG_NO_BUFFERING, nullptr));
   if (!device.valid()) {
     const DWORD error = GetLastError();
-    if (error == ERROR_ACCESS_DENIED && host.ShowAdministratorMessage != nullptr) {
-      host.ShowAdministratorMessage(owner);
-    }
-    if (host.DriverUnavailable != nullptr) *host.DriverUnavailable = true;
+    if (error == ERROR_ACCESS_DENIED) ShowAdministratorMessage(owner);
+    Volume().DriverUnavailable = true;
     return 0;
   }
   BYTE isOpen = 0xFF;

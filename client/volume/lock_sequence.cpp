@@ -16,25 +16,20 @@
 #include "volume_state.h"
 #include "volume_system.h"
 #include "volume_texts.h"
+#include "win/wide_text.h"
 
 namespace {
-
-const wchar_t* Wide(const char16_t* text) {
-  return reinterpret_cast<const wchar_t*>(text);
-}
 
 void ShowLockError(HWND owner, const wchar_t* text) {
   MessageBoxW(owner, text, kErrorTitle, MB_SYSTEMMODAL | MB_ICONERROR);
 }
 
 int GiveUp() {
-  const VolumeHost& host = Volume().host;
-  *host.SessionOpen = true;
-  *host.TrayMenuEnabled = true;
+  Volume().host.SessionChanged(true);
   return 0;
 }
 
-// Step 2: the given letter when it has a volume name, else the first letter
+// The given letter when it has a volume name, else the first letter
 // linked to the driver; 0 when none is.
 wchar_t FindLetter(int given, wchar_t* volume) {
   volume[0] = 0;
@@ -50,7 +45,7 @@ wchar_t FindLetter(int given, wchar_t* volume) {
   return 0;
 }
 
-// Step 3 with no letter: the control device, and the letter the driver
+// Without a letter: the control device, and the letter the driver
 // recorded (0 when it has none). 1, or 0 to give up.
 int OpenThroughControlDevice(UniqueFile* device, wchar_t* letter) {
   *device = OpenVolumePath(CRYPTDSK_USER_PATH);
@@ -68,19 +63,12 @@ int OpenThroughControlDevice(UniqueFile* device, wchar_t* letter) {
   return 1;
 }
 
-void DeleteShortcut() {
-  const VolumeHost& host = Volume().host;
-  const int kind = *host.SharedDocumentsKind;
-  if ((kind != 1 && kind != 2) || !*host.ShortcutCreated) return;
-  if (GetFileAttributesW(host.StorageShortcutPath) == INVALID_FILE_ATTRIBUTES) return;
-  SetFileAttributesW(host.StorageShortcutPath, FILE_ATTRIBUTE_NORMAL);
-  DeleteFileW(host.StorageShortcutPath);
-}
 
-// Steps 6 to 13, after the driver closed the image: only reports.
+// After the driver closed the image: dismount, unlink, forget the drive and
+// show it Locked. Failures here are only reported.
 int CleanUpAfterClose(UniqueFile device, wchar_t letter, const wchar_t* volume, HWND owner,
                       int quiet) {
-  const VolumeHost& host = Volume().host;
+  VolumeState& state = Volume();
   if (!DismountVolume(device.get())) ShowLockError(owner, kLockIncompleteText);
   if (!UnlockVolume(device.get())) ShowLockError(owner, kLockIncompleteText);
   device.reset();
@@ -89,29 +77,27 @@ int CleanUpAfterClose(UniqueFile device, wchar_t letter, const wchar_t* volume, 
     RemoveCryptDskDriveLetters(volume, letter, true);
     NotifyDriveChange(SHCNE_ASSOCCHANGED);
   }
-  *host.CurrentDriveLetter = 0;
-  DeleteShortcut();
+  state.CurrentDriveLetter = 0;
+  if (StorageShortcutApplies(state) && state.ShortcutCreated) DeleteStorageShortcut();
   if (SetCryptDskOpenFlag(L"", false) != 1 && !quiet) ShowLockError(owner, kLockRegistryText);
-  if (host.UpdateTrayIcon(kLockedTooltip, *host.LockedIcon) == 0) {
+  if (state.host.ShowDriveState(false, kLockedTooltip) == 0) {
     if (!quiet) ShowLockError(owner, kLockTrayText);
     return 1;
   }
-  if (host.LockedBalloonMs != 0) Sleep(host.LockedBalloonMs);
+  if (state.host.LockedBalloonMs != 0) Sleep(state.host.LockedBalloonMs);
   return 1;
 }
 
 }  // namespace
 
 int LockCryptDsk(int letterGiven, HWND owner, int quiet) {
-  const VolumeHost& host = Volume().host;
-  *host.SessionOpen = false;
-  *host.TrayMenuEnabled = false;
+  Volume().host.SessionChanged(false);
   wchar_t volume[kPathBufferUnits];
   wchar_t letter = FindLetter(letterGiven, volume);
   UniqueFile device;
   if (letter != 0) {
     const DriveNames names = MakeDriveNames(static_cast<char16_t>(letter));
-    device = OpenVolumePath(Wide(names.Volume));
+    device = OpenVolumePath(AsWide(names.Volume));
     if (!device.valid()) return GiveUp();
   } else if (OpenThroughControlDevice(&device, &letter) != 1) {
     return GiveUp();
@@ -125,11 +111,17 @@ int LockCryptDsk(int letterGiven, HWND owner, int quiet) {
   return CleanUpAfterClose(std::move(device), letter, volume, owner, quiet);
 }
 
-int LockAndExit() {
-  const VolumeHost& host = Volume().host;
-  const int letter = *host.CurrentDriveLetter;
+void DeleteStorageShortcut() {
+  const wchar_t* path = Volume().StorageShortcutPath;
+  if (GetFileAttributesW(path) == INVALID_FILE_ATTRIBUTES) return;
+  SetFileAttributesW(path, FILE_ATTRIBUTE_NORMAL);
+  DeleteFileW(path);
+}
+
+int LockAndExit(HWND owner) {
+  const int letter = Volume().CurrentDriveLetter;
   if (LockCryptDsk(letter, nullptr, 0) == 1) {
-    *host.CurrentDriveLetter = 0;
+    Volume().CurrentDriveLetter = 0;
     return 1;
   }
   char16_t message[kLetterMessageUnits];
@@ -137,7 +129,7 @@ int LockAndExit() {
                          kLetterMessageUnits) != 1) {
     return 0;
   }
-  MessageBoxW(*host.MainWindow, Wide(message), kPrivacyAlertBoxTitle,
+  MessageBoxW(owner, AsWide(message), kPrivacyAlertBoxTitle,
               MB_SYSTEMMODAL | MB_ICONINFORMATION);
   return 0;
 }

@@ -7,24 +7,23 @@
 #include "account_state.h"
 #include "cryptdsk_protocol.h"
 #include "drive_links.h"
+#include "message_box.h"
 #include "prompt_guard.h"
 #include "registry_state.h"
 #include "secure_wipe.h"
+#include "shortcut.h"
 #include "volume_operations.h"
 #include "volume_rules.h"
 #include "volume_state.h"
 #include "volume_system.h"
 #include "volume_texts.h"
+#include "win/platform_checks.h"
 
 namespace {
 
 constexpr int kAttachRounds = 15;
 constexpr DWORD kAttachPollMs = 2000;
 constexpr int kSizeControl = 401;
-
-const wchar_t* Wide(const char16_t* text) {
-  return reinterpret_cast<const wchar_t*>(text);
-}
 
 void ShowMountInfo(HWND owner, const wchar_t* text) {
   MessageBoxW(owner, text, kCreateForUserTitle, MB_SYSTEMMODAL | MB_ICONINFORMATION);
@@ -59,7 +58,7 @@ int ReadImageSize(HWND owner, int isNewUser, uint64_t* size) {
     wchar_t text[5] = {};
     if (GetDlgItemTextW(owner, kSizeControl, text, 5) == 0) return -1;
     int64_t bytes = 0;
-    if (ParseMegabytes(reinterpret_cast<const char16_t*>(text), &bytes) != 1) return -1;
+    if (ParseMegabytes(AsUtf16(text), &bytes) != 1) return -1;
     *size = static_cast<uint64_t>(bytes);
     return 1;
   }
@@ -104,14 +103,14 @@ void ClearStaleLinks(wchar_t chosen) {
 }
 
 int StartFormatHookIfNeeded() {
-  OSVERSIONINFOW version = {};
-  version.dwOSVersionInfoSize = sizeof(version);
-  if (!GetVersionExW(&version)) {
-    const DWORD error = GetLastError();
-    if (Volume().host.ShowSystemError != nullptr) Volume().host.ShowSystemError(error);
+  WindowsVersion version;
+  DWORD error = 0;
+  if (!ReadWindowsVersion(&version, &error)) {
+    ShowSystemError(error);
     return -1;
   }
-  if (version.dwMajorVersion < 6 || version.dwMinorVersion == 0) return 1;
+  // The shell offers to format a new disk from Windows 7 on.
+  if (version.major < 6 || version.minor == 0) return 1;
   VolumeState& volume = Volume();
   volume.FormatHookLibrary = LoadLibraryW(PROMPT_GUARD_LIBRARY);
   if (volume.FormatHookLibrary == nullptr) return -1;
@@ -122,15 +121,15 @@ int StartFormatHookIfNeeded() {
   return 1;
 }
 
-// Steps 9 to 13: link the letter, open it and send the open request.
+// Links the letter, opens it and sends the open request.
 int LinkAndAttach(HWND owner, wchar_t letter, OPEN_IMAGE_RECORD* record) {
   const DriveNames names = MakeDriveNames(static_cast<char16_t>(letter));
-  if (OpenVolumePath(Wide(names.Volume)).valid()) {
+  if (OpenVolumePath(AsWide(names.Volume)).valid()) {
     ShowMountInfo(owner, kInUseOrInaccessibleText);
     return -1;
   }
   if (!LinkToCryptDsk(letter)) return -1;
-  UniqueFile volume = OpenVolumePath(Wide(names.Volume));
+  UniqueFile volume = OpenVolumePath(AsWide(names.Volume));
   if (!volume.valid()) {
     ShowMountInfo(owner, kInUseOrInaccessibleText);
     RemoveDeviceName(letter);
@@ -158,12 +157,12 @@ int WaitForAttach(HWND owner) {
 
 int SetOpenFlag(wchar_t letter) {
   const DriveNames names = MakeDriveNames(static_cast<char16_t>(letter));
-  return SetCryptDskOpenFlag(Wide(names.Device), true) == 1 ? 1 : -1;
+  return SetCryptDskOpenFlag(AsWide(names.Device), true) == 1 ? 1 : -1;
 }
 
-// Steps 17 and 18: follow the letter that the system gave the volume.
+// Follows the letter that the system gave the volume.
 int AdoptSystemLetter(HWND owner, OPEN_IMAGE_RECORD* record, wchar_t* volume) {
-  int& current = *Volume().host.CurrentDriveLetter;
+  int& current = Volume().CurrentDriveLetter;
   volume[0] = 0;
   for (wchar_t letter = L'A'; letter <= L'Z'; ++letter) {
     if (!LinksToCryptDsk(letter)) continue;
@@ -186,7 +185,7 @@ int AdoptSystemLetter(HWND owner, OPEN_IMAGE_RECORD* record, wchar_t* volume) {
   current = systemLetter;
   if (!LinkToCryptDsk(systemLetter)) return -1;
   const DriveNames names = MakeDriveNames(static_cast<char16_t>(systemLetter));
-  UniqueFile device = OpenVolumePath(Wide(names.Volume));
+  UniqueFile device = OpenVolumePath(AsWide(names.Volume));
   const uint16_t letterCode = static_cast<uint16_t>(systemLetter);
   DWORD returned = 0;
   if (!device.valid() || !DeviceIoControl(device.get(), IOCTL_CRYPTDSK_SET_DRIVE_LETTER,
@@ -201,36 +200,35 @@ int AdoptSystemLetter(HWND owner, OPEN_IMAGE_RECORD* record, wchar_t* volume) {
 }
 
 void CreateShortcutOrTell(HWND owner, wchar_t letter) {
-  const VolumeHost& host = Volume().host;
-  *host.ShortcutCreated = false;
-  const int kind = *host.SharedDocumentsKind;
-  if ((kind != 1 && kind != 2) || !*host.SharedDocumentsFolderKnown) {
+  VolumeState& state = Volume();
+  state.ShortcutCreated = false;
+  if (!StorageShortcutApplies(state) || !state.SharedDocumentsFolderKnown) {
     ShowMountInfo(owner, kShortcutFailedText);
     return;
   }
   const DriveNames names = MakeDriveNames(static_cast<char16_t>(letter));
   const HRESULT com = CoInitialize(nullptr);
   SHFILEINFOW info = {};
-  PathBuffer icon;
+  PathBuffer<char16_t> icon;
   bool created = false;
-  if (QueryRootFileInfo(Wide(names.Root), &info) != 0 && icon.Assign(AsUtf16(InstallFolder)) == 1 &&
-      icon.AppendSeparatorIfMissing() == 1 && icon.Append(u"CryptelleOpen.ico") == 1) {
-    created = host.CreateStorageShortcut(Wide(icon.c_str()), Wide(names.Device),
-                                         host.StorageShortcutPath) == 1;
+  if (QueryRootFileInfo(AsWide(names.Root), &info) != 0 &&
+      icon.AssignJoined(AsUtf16(InstallFolder), CT_U(CT_OPEN_ICON_FILE)) == 1) {
+    created = CreateStorageShortcut(AsWide(icon.c_str()), AsWide(names.Device),
+                                    state.StorageShortcutPath) == 1;
   }
   if (SUCCEEDED(com)) CoUninitialize();
-  *host.ShortcutCreated = created;
+  state.ShortcutCreated = created;
   if (!created) ShowMountInfo(owner, kShortcutFailedText);
 }
 
-// Steps 19 to 24, with X the adopted letter and `volume` its name.
+// Makes the attached volume on the adopted letter a finished drive: open
+// flag, label, icon, stale letters gone, shortcut, tray. `volume` is its name.
 int FinishMount(HWND owner, const wchar_t* volume) {
-  const VolumeHost& host = Volume().host;
-  const wchar_t letter = static_cast<wchar_t>(*host.CurrentDriveLetter);
+  const wchar_t letter = static_cast<wchar_t>(Volume().CurrentDriveLetter);
   const DriveNames names = MakeDriveNames(static_cast<char16_t>(letter));
   if (SetOpenFlag(letter) != 1) return -1;
-  if (!SetLabel(Wide(names.Root), kVolumeLabel)) {
-    DefineDosDeviceW(DDD_RAW_TARGET_PATH | DDD_REMOVE_DEFINITION, Wide(names.Device),
+  if (!SetLabel(AsWide(names.Root), kVolumeLabel)) {
+    DefineDosDeviceW(DDD_RAW_TARGET_PATH | DDD_REMOVE_DEFINITION, AsWide(names.Device),
                      CRYPTDSK_DEVICE_NAME);
     return -1;
   }
@@ -240,7 +238,7 @@ int FinishMount(HWND owner, const wchar_t* volume) {
   CreateShortcutOrTell(owner, letter);
   char16_t tooltip[kTooltipUnits];
   if (BuildOpenTooltip(static_cast<char16_t>(letter), tooltip, kTooltipUnits) != 1) return -1;
-  return host.UpdateTrayIcon(Wide(tooltip), *host.OpenIcon) != 0 ? 1 : -1;
+  return Volume().host.ShowDriveState(true, AsWide(tooltip)) != 0 ? 1 : -1;
 }
 
 int RunMount(HWND owner, int isNewUser, OPEN_IMAGE_RECORD* record) {
@@ -257,7 +255,7 @@ int RunMount(HWND owner, int isNewUser, OPEN_IMAGE_RECORD* record) {
   if (LinkAndAttach(owner, letter, record) != 1) return -1;
   if (WaitForAttach(owner) != 1) return -1;
   if (SetOpenFlag(letter) != 1) return -1;
-  *Volume().host.CurrentDriveLetter = letter;
+  Volume().CurrentDriveLetter = letter;
   if (isNewUser && (FormatCryptDsk(owner, letter) != 1 || WriteDefaultCryptDsk() != 1)) return -1;
   wchar_t volume[kPathBufferUnits];
   if (AdoptSystemLetter(owner, record, volume) != 1) return -1;
@@ -267,7 +265,7 @@ int RunMount(HWND owner, int isNewUser, OPEN_IMAGE_RECORD* record) {
 }  // namespace
 
 int OpenCryptDsk(HWND owner, int isNewUser) {
-  *Volume().host.CurrentDriveLetter = 0;
+  Volume().CurrentDriveLetter = 0;
   // The record holds the disk key: it is wiped on every path out.
   Wiped<OPEN_IMAGE_RECORD> record;
   return RunMount(owner, isNewUser, &record.get());
@@ -286,13 +284,12 @@ void StopFormatHook() {
 int MountUserStorage(HWND owner, int isNewUser) {
   const int result = OpenCryptDsk(owner, isNewUser);
   StopFormatHook();
-  const VolumeHost& host = Volume().host;
+  const VolumeState& state = Volume();
   if (result == 1) {
-    *host.SessionOpen = true;
-    *host.TrayMenuEnabled = true;
+    state.host.SessionChanged(true);
     return 1;
   }
-  if (*host.CurrentDriveLetter == 0) return result;
-  LockCryptDsk(*host.CurrentDriveLetter, owner, 1);
+  if (state.CurrentDriveLetter == 0) return result;
+  LockCryptDsk(state.CurrentDriveLetter, owner, 1);
   return -1;
 }

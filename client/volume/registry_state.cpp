@@ -40,7 +40,7 @@ class RegistryKey {
   HKEY key_ = nullptr;
 };
 
-int BuildDriveIconKey(WCHAR letter, PathBuffer* path) {
+int BuildDriveIconKey(WCHAR letter, PathBuffer<char16_t>* path) {
   const char16_t letterText[2] = {static_cast<char16_t>(letter), 0};
   if (path->Assign(AsUtf16(kDriveIconsKey)) != 1 || path->Append(letterText) != 1 ||
       path->Append(AsUtf16(kDefaultIconSubkey)) != 1)
@@ -87,7 +87,7 @@ int ReadOpenFlagDriveLetter(WCHAR* letter) {
 }
 
 int SetDriveIcon(WCHAR letter, bool set) {
-  PathBuffer keyPath;
+  PathBuffer<char16_t> keyPath;
   if (BuildDriveIconKey(letter, &keyPath) != 1) return 0;
   {
     RegistryKey existing;
@@ -95,7 +95,7 @@ int SetDriveIcon(WCHAR letter, bool set) {
       return 0;
   }
   if (!set) return 1;
-  PathBuffer iconPath;
+  PathBuffer<char16_t> iconPath;
   if (iconPath.Assign(AsUtf16(InstallFolder)) != 1 || iconPath.AppendSeparatorIfMissing() != 1 ||
       iconPath.Append(AsUtf16(kOpenDriveIconFile)) != 1)
     return 0;

@@ -5,7 +5,7 @@
 #include <shlobj.h>
 
 #include "client_texts.h"
-#include "win_handles.h"
+#include "win/unique_handles.h"
 
 namespace {
 
@@ -33,10 +33,10 @@ int CreateStorageShortcut(const wchar_t* iconPath, const wchar_t* targetPath,
   OleSession ole;
   ComPtr<IShellLinkW> link;
   HRESULT result =
-      CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkW, link.put());
+      CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkW, link.put_void());
   if (FAILED(result)) return 0;
   ComPtr<IPersistFile> file;
-  result = link->QueryInterface(IID_IPersistFile, file.put());
+  result = link->QueryInterface(IID_IPersistFile, file.put_void());
   if (FAILED(result)) return 0;
   result = FillLink(link.get(), iconPath, targetPath);
   if (SUCCEEDED(result)) result = file->Save(shortcutPath, TRUE);

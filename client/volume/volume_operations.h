@@ -3,42 +3,25 @@
 // caller shows the general error). All run on the user-interface thread.
 //
 // The account state comes from the accounts library (StorageFilePath,
-// InstallFolder, UserKeyFilePath, Password); the shell's state and its tray
-// come through VolumeHost, which the shell registers once at start-up.
+// InstallFolder, UserKeyFilePath, Password); the volume's own state is
+// Volume() (volume_state.h); the shell hears of the session through the
+// VolumeHost it registers once at start-up.
 #pragma once
 
 #include <windows.h>
 
 struct VolumeHost {
-  // The shell's process-wide state, read and written by the sequences.
-  int* CurrentDriveLetter = nullptr;
-  bool* ShortcutCreated = nullptr;
-  bool* SessionOpen = nullptr;
-  bool* TrayMenuEnabled = nullptr;
-  bool* DriverUnavailable = nullptr;
-  const bool* SharedDocumentsFolderKnown = nullptr;
-  const int* SharedDocumentsKind = nullptr;
-  const wchar_t* StorageShortcutPath = nullptr;
-  const HICON* OpenIcon = nullptr;
-  const HICON* LockedIcon = nullptr;
-  const HWND* MainWindow = nullptr;
-  // The shell's tray update: non-zero on success.
-  int (*UpdateTrayIcon)(const wchar_t* tooltip, HICON icon) = nullptr;
-  // The storage shortcut writer (CreateStorageShortcut of shortcut.h).
-  int (*CreateStorageShortcut)(const wchar_t* iconPath, const wchar_t* targetPath,
-                               const wchar_t* shortcutPath) = nullptr;
-  // The shell's administrator message (title "Cryptelle - Run as
-  // administrator required"), shown when the control device refuses access.
-  void (*ShowAdministratorMessage)(HWND owner) = nullptr;
-  // The shell's system-error box: the system's text for `error`, title
-  // "Cryptelle".
-  void (*ShowSystemError)(DWORD error) = nullptr;
+  // A drive session opened (the tray menu serves it) or ended.
+  void (*SessionChanged)(bool open) = nullptr;
+  // The tray shows the drive Open or Locked, with this tooltip and the
+  // state's balloon. Non-zero on success.
+  int (*ShowDriveState)(bool open, const wchar_t* tooltip) = nullptr;
   // How long a successful lock keeps the Locked balloon up before the
   // caller goes on.
   DWORD LockedBalloonMs = 20000;
 };
 
-// Registers the shell's state; must precede every other call here.
+// Registers the shell's side; must precede every other call here.
 void SetVolumeHost(const VolumeHost& host);
 
 // Attaches StorageFilePath as a drive (new container when isNewUser, sized
@@ -47,8 +30,7 @@ void SetVolumeHost(const VolumeHost& host);
 int OpenCryptDsk(HWND owner, int isNewUser);
 
 // OpenCryptDsk and what the create-user and log-in flows do after it: stops
-// and unloads the format-prompt hook, sets SessionOpen and TrayMenuEnabled
-// on 1; when the mount did not succeed and a drive letter was already
+// and unloads the format-prompt hook, opens the session on 1; when the mount did not succeed and a drive letter was already
 // recorded, quietly locks the half-open drive and gives -1; otherwise gives
 // OpenCryptDsk's result unchanged (a cancel stays 0, so the flow keeps its
 // screen).
@@ -74,9 +56,12 @@ int FormatCryptDsk(HWND owner, wchar_t letter);
 // links or the driver.
 int LockCryptDsk(int letter, HWND owner, int quiet);
 
+// Deletes the storage shortcut file (made writable first) if it exists.
+void DeleteStorageShortcut();
+
 // The tray's "Lock & Exit": 1 locked (the caller ends the program), 0 not,
-// after the letter message.
-int LockAndExit();
+// after the letter message (owned by `owner`).
+int LockAndExit(HWND owner);
 
 // The Privacy Alert's letter message for `letter` into out (780 units).
 // 1, or 0 when it does not fit.

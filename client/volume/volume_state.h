@@ -1,9 +1,11 @@
-// The volume subsystem's own process-wide state and the shell's state it
-// was given. One instance, reached through Volume().
+// The volume subsystem's process-wide state: the open drive, the storage
+// shortcut and the shared documents folder it goes into, and the format
+// library. One instance, reached through Volume().
 #pragma once
 
 #include <windows.h>
 
+#include "path_buffer.h"
 #include "volume_operations.h"
 
 typedef BOOLEAN(WINAPI* FormatCallback)(DWORD command, DWORD subAction, PVOID data);
@@ -11,8 +13,23 @@ typedef VOID(WINAPI* FormatExFunction)(PWCHAR rootPath, DWORD mediaType, PWCHAR 
                                        PWCHAR label, BOOL quickFormat, DWORD clusterSize,
                                        FormatCallback callback);
 
+// The file system of the volume that holds the shared documents folder.
+enum class FileSystemKind { kNotDetermined = -1, kUnrecognised = 0, kFatFamily = 1, kOther = 2 };
+
 struct VolumeState {
   VolumeHost host;
+
+  // The letter of the open drive ('H' to 'Z'), 0 when none is open.
+  int CurrentDriveLetter = 0;
+  // The control device could not be opened at all.
+  bool DriverUnavailable = false;
+
+  wchar_t SharedDocumentsFolder[kPathBufferUnits] = {};
+  bool SharedDocumentsFolderKnown = false;
+  FileSystemKind SharedDocumentsKind = FileSystemKind::kNotDetermined;
+  wchar_t StorageShortcutPath[kPathBufferUnits] = {};
+  bool ShortcutCreated = false;
+
   HMODULE FormatHookLibrary = nullptr;
   FormatExFunction FormatEx = nullptr;
   bool FormatFailed = false;
@@ -20,3 +37,10 @@ struct VolumeState {
 };
 
 VolumeState& Volume();
+
+// The storage shortcut is made and removed only where the shared documents
+// folder's file system is recognised.
+inline bool StorageShortcutApplies(const VolumeState& volume) {
+  return volume.SharedDocumentsKind == FileSystemKind::kFatFamily ||
+         volume.SharedDocumentsKind == FileSystemKind::kOther;
+}

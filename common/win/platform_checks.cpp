@@ -2,6 +2,8 @@
 
 #include <vector>
 
+#include "window_centring.h"
+
 namespace {
 
 bool OpenQueryToken(UniqueHandle* token) {
@@ -46,9 +48,11 @@ bool CentreWindowOnDesktop(HWND window) {
   RECT desktop;
   RECT own;
   if (!GetWindowRect(GetDesktopWindow(), &desktop) || !GetWindowRect(window, &own)) return false;
-  const int x = desktop.left + ((desktop.right - desktop.left) - (own.right - own.left)) / 2;
-  const int y = desktop.top + ((desktop.bottom - desktop.top) - (own.bottom - own.top)) / 2;
-  return SetWindowPos(window, nullptr, x, y, 0, 0, SWP_NOSIZE | SWP_NOZORDER) != FALSE;
+  const CentredOrigin origin = CentreOrigin(desktop.left, desktop.top, desktop.right,
+                                            desktop.bottom, own.right - own.left,
+                                            own.bottom - own.top);
+  return SetWindowPos(window, nullptr, origin.x, origin.y, 0, 0, SWP_NOSIZE | SWP_NOZORDER) !=
+         FALSE;
 }
 
 bool ReadWindowsVersion(WindowsVersion* version, DWORD* error) {

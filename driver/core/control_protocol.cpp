@@ -25,7 +25,7 @@ ControlAnswer Complete(NtStatus status, uint32_t information) {
 }
 
 // An answer that needs `size` bytes of output: too small gives
-// STATUS_BUFFER_TOO_SMALL with Information = size, as the tables say.
+// STATUS_BUFFER_TOO_SMALL with Information = the size the answer needs.
 bool FitsOutput(const ControlRequest& request, uint32_t size) {
   return request.OutputLength >= size;
 }

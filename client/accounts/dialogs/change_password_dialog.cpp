@@ -4,7 +4,7 @@
 
 #include "account_state.h"
 #include "client_dialogs.h"
-#include "client_messages.h"
+#include "dialog_messages.h"
 #include "client_texts.h"
 #include "dialog_base.h"
 #include "dialog_common.h"

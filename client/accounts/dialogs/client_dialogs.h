@@ -4,7 +4,11 @@
 
 #include <windows.h>
 
-INT_PTR ShowPrivacyAlertDialog();
+// What became of the container an earlier run left attached.
+enum class StaleDriveOutcome { kLocked, kCancelled, kUnresolved };
+// Offers to lock the container attached on `letter` (0: found from the
+// driver).
+StaleDriveOutcome ShowPrivacyAlertDialog(wchar_t letter);
 INT_PTR ShowWelcomeDialog();
 INT_PTR ShowNewUserIntroDialog();
 INT_PTR ShowCreateUserDialog();

@@ -1,12 +1,10 @@
 #include "dialog_base.h"
 
 #include "dialog_common.h"
-#include "shell_state.h"
 
 INT_PTR DialogBase::Run(int templateId) {
-  return DialogBoxParamW(ClientShell().instance, MAKEINTRESOURCEW(templateId),
-                         ClientShell().mainWindow, &DialogBase::Procedure,
-                         reinterpret_cast<LPARAM>(this));
+  return DialogBoxParamW(DialogInstance(), MAKEINTRESOURCEW(templateId), DialogOwner(),
+                         &DialogBase::Procedure, reinterpret_cast<LPARAM>(this));
 }
 
 void DialogBase::OnInit() {

@@ -1,18 +1,41 @@
 #include "dialog_common.h"
 
-#include "client_messages.h"
+#include <shellapi.h>
+
+#include "dialog_messages.h"
 #include "client_texts.h"
 #include "flow_rules.h"
 #include "message_box.h"
 #include "platform_checks.h"
 #include "secure_wipe.h"
-#include "shell_state.h"
 
 namespace {
 
 constexpr wchar_t kPendingFocusProperty[] = L"CryptellePendingFocus";
 
+struct DialogParent {
+  HINSTANCE instance = nullptr;
+  HWND mainWindow = nullptr;
+};
+
+DialogParent& Parent() {
+  static DialogParent parent;
+  return parent;
+}
+
 }  // namespace
+
+void SetDialogParent(HINSTANCE instance, HWND mainWindow) {
+  Parent() = {instance, mainWindow};
+}
+
+HINSTANCE DialogInstance() {
+  return Parent().instance;
+}
+
+HWND DialogOwner() {
+  return Parent().mainWindow;
+}
 
 int CentreDialog(HWND dialog) {
   return CentreWindowOnDesktop(dialog) ? 1 : 0;
@@ -27,8 +50,8 @@ void ShowGeneralError(HWND dialog) {
 
 void PostToMainWindow(UINT message) {
   // Before the main window exists (the Privacy Alert at start-up) the
-  // start-up reads the dialog's flags instead.
-  if (ClientShell().mainWindow != nullptr) PostMessageW(ClientShell().mainWindow, message, 0, 0);
+  // start-up reads the dialog's outcome instead.
+  if (DialogOwner() != nullptr) PostMessageW(DialogOwner(), message, 0, 0);
 }
 
 int ReadControlText(HWND dialog, int id, wchar_t* buffer, int units) {
@@ -90,4 +113,15 @@ void ApplyPendingFocus(HWND dialog) {
 
 void ForgetPendingFocus(HWND dialog) {
   RemovePropW(dialog, kPendingFocusProperty);
+}
+
+int OpenManual() {
+  PathBuffer<char16_t> manual;
+  if (manual.AssignJoined(AsUtf16(InstallFolder), CT_U(CT_MANUAL_FILE)) != 1) return -1;
+  const auto result = reinterpret_cast<INT_PTR>(ShellExecuteW(
+      DialogOwner(), nullptr, AsWide(manual.c_str()), nullptr, nullptr, SW_SHOWMAXIMIZED));
+  if (result > 32) return 1;
+  ShowErrorBox(DialogOwner(),
+               CT_W(CT_MSG_MANUAL_MISSING_HEAD) CT_W(CT_WEB_SITE) CT_W(CT_MSG_MANUAL_MISSING_TAIL));
+  return 0;
 }

@@ -13,6 +13,13 @@ int CentreDialog(HWND dialog);
 // and posts UM_EXIT; the program then ends.
 void ShowGeneralError(HWND dialog);
 
+// The program's module (the dialog templates) and the hidden main window
+// (the dialogs' owner and the receiver of the chain's messages; null before
+// it exists). The shell sets them at start-up.
+void SetDialogParent(HINSTANCE instance, HWND mainWindow);
+HINSTANCE DialogInstance();
+HWND DialogOwner();
+
 // PostMessageW to the hidden main window with both parameters 0.
 void PostToMainWindow(UINT message);
 
@@ -28,6 +35,10 @@ void WipeSecrets();
 // Shows a refusal (title, MB_ICONINFORMATION) and moves the focus to
 // `focusId` (0: left where it is). Returns 0, the refusal result.
 int Refuse(HWND dialog, const wchar_t* title, const wchar_t* text, int focusId);
+
+// Opens the manual from the program folder: 1 opened, 0 not (after its
+// message), -1 the path does not fit.
+int OpenManual();
 
 // The focus goes to `id` now, or when the controls are enabled again.
 void MoveFocusAfterRefusal(HWND dialog, int id);

@@ -42,7 +42,7 @@ StorageSize CheckStorageSize(const char16_t* digits, unsigned* megabytes) {
   return StorageSize::kAccepted;
 }
 
-int BuildStorageFilePath(const char16_t* folder, const char16_t* name, PathBuffer* out) {
+int BuildStorageFilePath(const char16_t* folder, const char16_t* name, PathBuffer<char16_t>* out) {
   if (out->Assign(folder) != 1 || out->AppendSeparatorIfMissing() != 1) return -1;
   const size_t whole = out->length() + Utf16Length(name) + Utf16Length(kStorageExtension);
   if (whole > kMaxPathUnits) return 0;
@@ -65,4 +65,10 @@ int BuildRecoveredPasswordMessage(const char16_t* password, char16_t* out, size_
   }
   out[used] = 0;
   return 1;
+}
+
+unsigned long long FreeSpaceFigureMb(unsigned long long freeBytes, unsigned long long sizeMb) {
+  constexpr unsigned long long kMiB = 1048576;
+  if (freeBytes <= (sizeMb + 1) * kMiB) return 0;
+  return (freeBytes - sizeMb * kMiB) / kMiB;
 }

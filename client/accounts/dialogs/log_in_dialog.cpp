@@ -1,14 +1,13 @@
 // Log In (814): name and password, and the four tool buttons.
 #include "account_state.h"
 #include "client_dialogs.h"
-#include "client_messages.h"
+#include "dialog_messages.h"
 #include "client_texts.h"
 #include "dialog_base.h"
 #include "dialog_common.h"
 #include "flow_steps.h"
 #include "message_box.h"
 #include "resource_ids.h"
-#include "tray_icon.h"
 
 namespace {
 

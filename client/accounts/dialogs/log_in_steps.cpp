@@ -10,7 +10,7 @@
 #include "path_rules.h"
 #include "resource_ids.h"
 #include "volume_operations.h"
-#include "win_handles.h"
+#include "win/unique_handles.h"
 
 namespace {
 
@@ -36,7 +36,7 @@ int ReadRegisteredStorage(HWND dialog, const WCHAR* name) {
 // Key file, registry value and storage file, in that order. 1 all found.
 int FindUserFiles(HWND dialog, const WCHAR* name) {
   const wchar_t* title = CT_W(CT_TITLE_LOG_IN);
-  PathBuffer keyFile;
+  PathBuffer<char16_t> keyFile;
   if (BuildUserKeyFilePath(AsUtf16(InstallFolder), AsUtf16(name), &keyFile) != 1 ||
       CopyWideText(AsWide(keyFile.c_str()), UserKeyFilePath) != 1) {
     return -1;

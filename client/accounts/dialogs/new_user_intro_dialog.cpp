@@ -1,6 +1,6 @@
 // Introduction to a new user (804), before Create User.
 #include "client_dialogs.h"
-#include "client_messages.h"
+#include "dialog_messages.h"
 #include "dialog_base.h"
 #include "resource_ids.h"
 

@@ -1,13 +1,12 @@
 // Privacy Alert (801): offers to lock a container that an earlier run left
 // attached. Shown by the start-up before the main window exists.
 #include "client_dialogs.h"
-#include "client_messages.h"
+#include "dialog_messages.h"
 #include "client_texts.h"
 #include "dialog_base.h"
 #include "dialog_common.h"
 #include "message_box.h"
 #include "resource_ids.h"
-#include "shell_state.h"
 #include "volume_operations.h"
 
 namespace {
@@ -16,6 +15,10 @@ constexpr int kButtons[] = {IDOK, IDCANCEL};
 constexpr size_t kLetterMessageUnits = 780;
 
 class PrivacyAlertDialog : public DialogBase {
+ public:
+  explicit PrivacyAlertDialog(wchar_t letter) : letter_(letter) {}
+  StaleDriveOutcome outcome() const { return outcome_; }
+
  protected:
   void OnInit() override {
     if (CentreDialog(window()) != 1) {
@@ -26,9 +29,8 @@ class PrivacyAlertDialog : public DialogBase {
   }
 
   void OnCommand(int id) override {
-    ShellState& shell = ClientShell();
     if (id == IDCANCEL) {
-      shell.StaleLockCancelled = true;
+      outcome_ = StaleDriveOutcome::kCancelled;
       EndAndPost(1, UM_EXIT);
     }
     if (id == IDOK) Lock();
@@ -36,29 +38,31 @@ class PrivacyAlertDialog : public DialogBase {
 
  private:
   void Lock() {
-    ShellState& shell = ClientShell();
     EnableControls(kButtons, CountOf(kButtons), false);
     {
       WaitCursor wait;
-      if (LockCryptDsk(shell.StaleDriveLetter, window(), 1) == 1) {
-        shell.StaleLockDone = true;
-        shell.StaleDriveLetter = 0;
+      if (LockCryptDsk(letter_, window(), 1) == 1) {
+        outcome_ = StaleDriveOutcome::kLocked;
         EndDialog(window(), 0);
         return;
       }
     }
     wchar_t message[kLetterMessageUnits];
-    if (BuildPrivacyAlertMessage(shell.StaleDriveLetter, message, kLetterMessageUnits) == 1) {
+    if (BuildPrivacyAlertMessage(letter_, message, kLetterMessageUnits) == 1) {
       ShowInfoBox(nullptr, CT_W(CT_TITLE_PRIVACY_ALERT_BOX), message);
     }
     WaitCursor wait;
     EnableControls(kButtons, CountOf(kButtons), true);
   }
+
+  const wchar_t letter_;
+  StaleDriveOutcome outcome_ = StaleDriveOutcome::kUnresolved;
 };
 
 }  // namespace
 
-INT_PTR ShowPrivacyAlertDialog() {
-  PrivacyAlertDialog dialog;
-  return dialog.Run(IDD_PRIVACY_ALERT);
+StaleDriveOutcome ShowPrivacyAlertDialog(wchar_t letter) {
+  PrivacyAlertDialog dialog(letter);
+  dialog.Run(IDD_PRIVACY_ALERT);
+  return dialog.outcome();
 }

@@ -2,7 +2,7 @@
 // is created and after a password change.
 #include "account_state.h"
 #include "client_dialogs.h"
-#include "client_messages.h"
+#include "dialog_messages.h"
 #include "dialog_base.h"
 #include "dialog_common.h"
 #include "flow_steps.h"

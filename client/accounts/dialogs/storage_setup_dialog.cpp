@@ -5,17 +5,17 @@
 
 #include "account_state.h"
 #include "client_dialogs.h"
-#include "client_messages.h"
+#include "dialog_messages.h"
 #include "client_texts.h"
 #include "dialog_base.h"
 #include "dialog_common.h"
+#include "flow_rules.h"
 #include "flow_steps.h"
 #include "message_box.h"
 #include "path_rules.h"
 #include "registry_state.h"
 #include "resource_ids.h"
-#include "shell_rules.h"
-#include "shell_state.h"
+#include "volume_state.h"
 
 namespace {
 
@@ -88,12 +88,12 @@ class StorageSetupDialog : public DialogBase {
 
  private:
   int Fill() {
-    PathBuffer name;
+    PathBuffer<char16_t> name;
     if (name.Assign(kStorageFilePrefix) != 1 || name.Append(AsUtf16(UserName)) != 1) {
       return -1;
     }
-    PathBuffer folder;
-    if (BuildProgramFilePath(AsUtf16(InstallFolder), kStorageFolderName, &folder) != 1) {
+    PathBuffer<char16_t> folder;
+    if (folder.AssignJoined(AsUtf16(InstallFolder), kStorageFolderName) != 1) {
       return -1;
     }
     LimitText(IDC_STORAGE_NAME, 260);
@@ -126,7 +126,7 @@ class StorageSetupDialog : public DialogBase {
   }
 
   void Cancel() {
-    ClientShell().CurrentDriveLetter = 0;
+    Volume().CurrentDriveLetter = 0;
     DeleteIfNamed(RecoveryFilePath);
     DeleteIfNamed(UserKeyFilePath);
     EndAndPost(1, UM_EXIT);
@@ -135,7 +135,7 @@ class StorageSetupDialog : public DialogBase {
   void Create() {
     EnableControls(kInputs, CountOf(kInputs), false);
     WipeText(StorageFilePath);
-    ClientShell().CurrentDriveLetter = 0;
+    Volume().CurrentDriveLetter = 0;
     WaitCursor wait;
     const int result = CreateUserStorage(window());
     if (result == 1) {
@@ -145,7 +145,7 @@ class StorageSetupDialog : public DialogBase {
     } else {
       // StorageFilePath is set only once the path was found free, so the
       // file deleted here is one this flow created.
-      ClientShell().CurrentDriveLetter = 0;
+      Volume().CurrentDriveLetter = 0;
       DeleteIfNamed(RecoveryFilePath);
       DeleteIfNamed(UserKeyFilePath);
       DeleteIfNamed(StorageFilePath);

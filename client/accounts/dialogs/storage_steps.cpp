@@ -13,7 +13,7 @@
 namespace {
 
 // Name, size and folder from the dialog, joined into the storage path.
-int ReadStorageInput(HWND dialog, PathBuffer* path) {
+int ReadStorageInput(HWND dialog, PathBuffer<char16_t>* path) {
   const wchar_t* title = CT_W(CT_TITLE_CREATE_USER);
   WideText name = {};
   const int nameUnits = ReadControlText(dialog, IDC_STORAGE_NAME, name, kPathBufferUnits);
@@ -61,7 +61,7 @@ int ReadStorageInput(HWND dialog, PathBuffer* path) {
 
 // A file already at the path may be another user's container: it is never
 // created over, and so never formatted or deleted by this flow.
-int RefuseExistingStorageFile(HWND dialog, const PathBuffer& path) {
+int RefuseExistingStorageFile(HWND dialog, const PathBuffer<char16_t>& path) {
   if (GetFileAttributesW(AsWide(path.c_str())) == INVALID_FILE_ATTRIBUTES) {
     const DWORD error = GetLastError();
     return (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND) ? 1 : -1;
@@ -83,7 +83,7 @@ void ForgetAttempt() {
 }  // namespace
 
 int CreateUserStorage(HWND dialog) {
-  PathBuffer path;
+  PathBuffer<char16_t> path;
   int result = ReadStorageInput(dialog, &path);
   if (result != 1) return result;
   result = RefuseExistingStorageFile(dialog, path);

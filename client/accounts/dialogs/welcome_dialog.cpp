@@ -1,6 +1,6 @@
 // Welcome (802): the first screen while no user exists.
 #include "client_dialogs.h"
-#include "client_messages.h"
+#include "dialog_messages.h"
 #include "dialog_base.h"
 #include "resource_ids.h"
 

@@ -35,6 +35,7 @@
 #define IDM_LOCK_EXIT 752
 #define IDM_MANUAL 753
 #define IDM_ABOUT 754
+#define IDM_UNUSED 755  // no menu item has this number
 #define IDM_WEB_SITE 756
 
 #define IDS_WINDOW_TITLE 100

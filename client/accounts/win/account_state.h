@@ -7,8 +7,7 @@
 
 #include "path_buffer.h"
 #include "secure_wipe.h"
-
-static_assert(sizeof(WCHAR) == sizeof(char16_t), "WCHAR is one UTF-16 code unit");
+#include "win/wide_text.h"
 
 using WideText = WCHAR[kPathBufferUnits];
 using AnswerTexts = WCHAR[3][kPathBufferUnits];
@@ -27,17 +26,6 @@ extern bool WantRecoveryFile;
 extern bool PasswordRecovered;
 // RecoverPassword has shown its own message, so the dialog adds no other.
 extern bool RecoveryMessageShown;
-
-// The Win32 boundary: WCHAR and char16_t are the same code units.
-inline const char16_t* AsUtf16(const WCHAR* text) {
-  return reinterpret_cast<const char16_t*>(text);
-}
-inline char16_t* AsUtf16(WCHAR* text) {
-  return reinterpret_cast<char16_t*>(text);
-}
-inline const WCHAR* AsWide(const char16_t* text) {
-  return reinterpret_cast<const WCHAR*>(text);
-}
 
 // Copies a terminated text into a 261-unit buffer. 1, or -1 when it does not
 // fit (destination unchanged).

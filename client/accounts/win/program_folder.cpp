@@ -7,7 +7,7 @@
 namespace {
 
 int FolderExists(const char16_t* folder) {
-  PathBuffer path;
+  PathBuffer<char16_t> path;
   if (path.Assign(AsUtf16(InstallFolder)) != 1 || path.AppendSeparatorIfMissing() != 1 ||
       path.Append(folder) != 1)
     return -1;
@@ -16,13 +16,13 @@ int FolderExists(const char16_t* folder) {
   return (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0 ? 1 : 0;
 }
 
-int PathExists(const PathBuffer& path) {
+int PathExists(const PathBuffer<char16_t>& path) {
   return AccountSystemCalls().getFileAttributes(AsWide(path.c_str())) != INVALID_FILE_ATTRIBUTES
              ? 1
              : 0;
 }
 
-int Locate(const PathBuffer& path, bool remember, WCHAR* rememberedPath) {
+int Locate(const PathBuffer<char16_t>& path, bool remember, WCHAR* rememberedPath) {
   if (remember && CopyWideText(AsWide(path.c_str()), rememberedPath) != 1) return -1;
   return PathExists(path);
 }
@@ -38,19 +38,19 @@ int StorageFolderExists() {
 }
 
 int LocateUserKeyFile(const WCHAR* name, bool remember) {
-  PathBuffer path;
+  PathBuffer<char16_t> path;
   if (BuildUserKeyFilePath(AsUtf16(InstallFolder), AsUtf16(name), &path) != 1) return -1;
   return Locate(path, remember, UserKeyFilePath);
 }
 
 int LocateRecoveryFile(const WCHAR* name, bool remember) {
-  PathBuffer path;
+  PathBuffer<char16_t> path;
   if (BuildRecoveryFilePath(AsUtf16(InstallFolder), AsUtf16(name), &path) != 1) return -1;
   return Locate(path, remember, RecoveryFilePath);
 }
 
 int DefaultStorageFileExists(const WCHAR* name) {
-  PathBuffer path;
+  PathBuffer<char16_t> path;
   if (BuildDefaultStorageFilePath(AsUtf16(InstallFolder), AsUtf16(name), &path) != 1) return -1;
   return PathExists(path);
 }

@@ -9,7 +9,7 @@ namespace {
 using std::u16string;
 
 TEST(PathRules, BuildsKeyFilePathWithOneSeparatorEach) {
-  PathBuffer path;
+  PathBuffer<char16_t> path;
   ASSERT_EQ(BuildUserKeyFilePath(u"C:\\Program Files\\App", u"bob", &path), 1);
   EXPECT_EQ(u16string(path.c_str()), u"C:\\Program Files\\App\\Key\\bob.user");
 
@@ -18,7 +18,7 @@ TEST(PathRules, BuildsKeyFilePathWithOneSeparatorEach) {
 }
 
 TEST(PathRules, BuildsRecoveryAndDefaultStoragePaths) {
-  PathBuffer path;
+  PathBuffer<char16_t> path;
   ASSERT_EQ(BuildRecoveryFilePath(u"D:\\Ct", u"Ann", &path), 1);
   EXPECT_EQ(u16string(path.c_str()), u"D:\\Ct\\PRF\\Ann.prf");
   ASSERT_EQ(BuildDefaultStorageFilePath(u"D:\\Ct", u"Ann", &path), 1);
@@ -28,7 +28,7 @@ TEST(PathRules, BuildsRecoveryAndDefaultStoragePaths) {
 TEST(PathRules, PathOfExactly260UnitsFitsAndOneMoreIsAnError) {
   const u16string folder = u"C:\\App";  // "C:\App\Key\" is 11 units, ".user" 5
   const u16string fits(260 - 11 - 5, u'n');
-  PathBuffer path;
+  PathBuffer<char16_t> path;
   ASSERT_EQ(BuildUserKeyFilePath(folder.c_str(), fits.c_str(), &path), 1);
   EXPECT_EQ(path.length(), 260u);
 
@@ -37,7 +37,7 @@ TEST(PathRules, PathOfExactly260UnitsFitsAndOneMoreIsAnError) {
 }
 
 TEST(PathBuffer, FailedAppendLeavesTextUnchanged) {
-  PathBuffer path;
+  PathBuffer<char16_t> path;
   ASSERT_EQ(path.Assign(u"C:\\a"), 1);
   const u16string huge(kMaxPathUnits, u'x');
   EXPECT_EQ(path.Append(huge.c_str()), -1);

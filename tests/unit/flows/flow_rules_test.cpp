@@ -58,7 +58,7 @@ TEST(StorageSize, AFifthDigitIsAboveTheMaximum) {
 }
 
 TEST(StoragePath, FolderNameAndExtensionAreJoinedAndLowerCased) {
-  PathBuffer path;
+  PathBuffer<char16_t> path;
   ASSERT_EQ(
       BuildStorageFilePath(u"C:\\Program Files\\Cryptelle\\CryptDsks", u"Cryptelle_Ann", &path), 1);
   EXPECT_EQ(std::u16string(path.c_str()),
@@ -66,13 +66,13 @@ TEST(StoragePath, FolderNameAndExtensionAreJoinedAndLowerCased) {
 }
 
 TEST(StoragePath, AFolderEndingInABackslashGetsNoSecond) {
-  PathBuffer path;
+  PathBuffer<char16_t> path;
   ASSERT_EQ(BuildStorageFilePath(u"D:\\", u"Box", &path), 1);
   EXPECT_EQ(std::u16string(path.c_str()), u"d:\\box.cryptdsk");
 }
 
 TEST(StoragePath, OnlyAsciiCapitalsAreLowered) {
-  PathBuffer path;
+  PathBuffer<char16_t> path;
   ASSERT_EQ(BuildStorageFilePath(u"C:\\\u00C4RGER", u"\u00C9t\u00E9", &path), 1);
   EXPECT_EQ(std::u16string(path.c_str()), u"c:\\\u00C4rger\\\u00C9t\u00E9.cryptdsk");
 }
@@ -80,14 +80,14 @@ TEST(StoragePath, OnlyAsciiCapitalsAreLowered) {
 TEST(StoragePath, FolderOf240WithAThirteenUnitNameIsRefusedForLength) {
   const std::u16string folder = u"C:\\" + std::u16string(237, u'f');
   ASSERT_EQ(folder.size(), 240u);
-  PathBuffer path;
+  PathBuffer<char16_t> path;
   EXPECT_EQ(BuildStorageFilePath(folder.c_str(), u"Cryptelle_Ann", &path), 0);
 }
 
 TEST(StoragePath, APathOfExactly260UnitsFits) {
   // 250 folder + backslash + 0 name + 9 extension = 260.
   const std::u16string folder = u"C:\\" + std::u16string(247, u'f');
-  PathBuffer path;
+  PathBuffer<char16_t> path;
   EXPECT_EQ(BuildStorageFilePath(folder.c_str(), u"", &path), 1);
   EXPECT_EQ(path.length(), 260u);
   EXPECT_EQ(BuildStorageFilePath(folder.c_str(), u"x", &path), 0);
@@ -95,7 +95,7 @@ TEST(StoragePath, APathOfExactly260UnitsFits) {
 
 TEST(StoragePath, AFolderOf260UnitsLeavesNoRoomForTheBackslash) {
   const std::u16string folder(260, u'f');
-  PathBuffer path;
+  PathBuffer<char16_t> path;
   EXPECT_EQ(BuildStorageFilePath(folder.c_str(), u"x", &path), -1);
 }
 
@@ -121,3 +121,13 @@ TEST(RecoveredMessage, TooSmallABufferGivesMinusOneAndAnEmptyText) {
 }
 
 }  // namespace
+
+TEST(FreeSpaceFigure, InitialFigureFollowsTheThousandMegabyteEdge) {
+  EXPECT_EQ(FreeSpaceFigureMb(1048576000ull, 999), 0u);
+  EXPECT_EQ(FreeSpaceFigureMb(1048576001ull, 999), 1u);
+}
+
+TEST(FreeSpaceFigure, IsWhatStaysFreeAfterTheChosenSize) {
+  EXPECT_EQ(FreeSpaceFigureMb(2097152000ull, 500), 1500u);
+  EXPECT_EQ(FreeSpaceFigureMb(0, 5), 0u);
+}

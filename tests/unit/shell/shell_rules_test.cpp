@@ -6,6 +6,7 @@
 #include <string>
 
 #include "client_texts.h"
+#include "program_folder.h"
 
 namespace {
 
@@ -16,8 +17,8 @@ std::u16string Text(const char16_t* text) {
 }  // namespace
 
 TEST(InstanceMutexName, ReplacesEveryBackslashWithAnUnderscore) {
-  PathBuffer name;
-  ASSERT_EQ(BuildInstanceMutexName(u"C:\\Program Files\\Cryptelle", &name), 1);
+  PathBuffer<char16_t> name;
+  ASSERT_EQ(ProgramFolderMutexName(u"C:\\Program Files\\Cryptelle", &name), 1);
   EXPECT_EQ(Text(name.c_str()), u"C:_Program Files_Cryptelle");
 }
 
@@ -80,7 +81,7 @@ TEST(OpenTooltip, WritesTheLetterIntoTheBlank) {
 }
 
 TEST(StorageShortcutPath, AddsABackslashOnlyWhereMissing) {
-  PathBuffer path;
+  PathBuffer<char16_t> path;
   ASSERT_EQ(BuildStorageShortcutPath(u"C:\\Shared", &path), 1);
   EXPECT_EQ(Text(path.c_str()), u"C:\\Shared\\Cryptelle Storage.lnk");
   ASSERT_EQ(BuildStorageShortcutPath(u"C:\\", &path), 1);
@@ -89,18 +90,8 @@ TEST(StorageShortcutPath, AddsABackslashOnlyWhereMissing) {
 
 TEST(StorageShortcutPath, PathThatDoesNotFitIsAnError) {
   std::u16string folder(250, u'f');
-  PathBuffer path;
+  PathBuffer<char16_t> path;
   EXPECT_EQ(BuildStorageShortcutPath(folder.c_str(), &path), -1);
-}
-
-TEST(FreeSpaceFigure, InitialFigureFollowsTheThousandMegabyteEdge) {
-  EXPECT_EQ(FreeSpaceFigureMb(1048576000ull, 999), 0u);
-  EXPECT_EQ(FreeSpaceFigureMb(1048576001ull, 999), 1u);
-}
-
-TEST(FreeSpaceFigure, IsWhatStaysFreeAfterTheChosenSize) {
-  EXPECT_EQ(FreeSpaceFigureMb(2097152000ull, 500), 1500u);
-  EXPECT_EQ(FreeSpaceFigureMb(0, 5), 0u);
 }
 
 TEST(FieldCopy, FailsWithoutTruncating) {

@@ -9,12 +9,13 @@
 
 #include <string>
 
-#include "client_messages.h"
+#include "dialog_messages.h"
 #include "client_texts.h"
 #include "main_window.h"
 #include "shell_state.h"
 #include "shortcut.h"
 #include "tray_icon.h"
+#include "volume_state.h"
 
 namespace {
 
@@ -73,9 +74,9 @@ TEST_F(TrayIcon, LockedUpdateShowsTheLockedBalloonForTwentySeconds) {
 TEST_F(TrayIcon, OpenBalloonLongerThanItsFieldReturnsZeroAndKeepsTheRecord) {
   ASSERT_EQ(AddTrayIcon(), 1);
   ShellState& shell = ClientShell();
-  shell.CurrentDriveLetter = 'H';
+  Volume().CurrentDriveLetter = 'H';
   std::wstring folder = L"C:\\" + std::wstring(230, L'd');
-  wcscpy(shell.SharedDocumentsFolder, folder.c_str());
+  wcscpy(Volume().SharedDocumentsFolder, folder.c_str());
   EXPECT_EQ(UpdateTrayIcon(L"Cryptelle (H:) - Open", shell.LockedIcon), 0);
   EXPECT_EQ(std::wstring(shell.trayRecord.szInfoTitle), CT_W(CT_BALLOON_LAUNCHED_TITLE));
 }

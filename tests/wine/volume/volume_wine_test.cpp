@@ -16,6 +16,7 @@
 #include "cryptdsk_protocol.h"
 #include "driver_install.h"
 #include "volume_operations.h"
+#include "volume_state.h"
 #include "volume_texts.h"
 #include "win/gui_driver.h"
 #include "win/system_probes.h"
@@ -30,23 +31,20 @@ constexpr char kInfPath[] = "C:\\cryptdsk-package\\cryptdsk.inf";
 constexpr wchar_t kFolder[] = L"C:\\CryptelleTest";
 constexpr wchar_t kTestBedKey[] = L"Software\\CryptelleTestBed";
 
+// The shell's side: here it only records what it was told.
 struct ShellStandIn {
-  int CurrentDriveLetter = 0;
-  bool ShortcutCreated = false;
   bool SessionOpen = false;
   bool TrayMenuEnabled = false;
-  bool DriverUnavailable = false;
-  bool SharedDocumentsFolderKnown = false;
-  int SharedDocumentsKind = -1;
-  wchar_t StorageShortcutPath[MAX_PATH] = L"C:\\users\\Public\\Documents\\Cryptelle Storage.lnk";
-  HICON OpenIcon = nullptr;
-  HICON LockedIcon = nullptr;
   HWND MainWindow = nullptr;
   std::vector<std::wstring> tooltips;
 } g_shell;
 
-// The tray belongs to the shell; here it only records what it was asked.
-int RecordTray(const wchar_t* tooltip, HICON) {
+void RecordSession(bool open) {
+  g_shell.SessionOpen = open;
+  g_shell.TrayMenuEnabled = open;
+}
+
+int RecordTray(bool, const wchar_t* tooltip) {
   g_shell.tooltips.push_back(tooltip);
   return 1;
 }
@@ -167,18 +165,8 @@ class VolumeSequences : public ::testing::Test {
     CreateWindowExW(0, L"EDIT", L"5", WS_CHILD, 0, 0, 50, 20, owner_, reinterpret_cast<HMENU>(401),
                     nullptr, nullptr);
     VolumeHost host;
-    host.CurrentDriveLetter = &g_shell.CurrentDriveLetter;
-    host.ShortcutCreated = &g_shell.ShortcutCreated;
-    host.SessionOpen = &g_shell.SessionOpen;
-    host.TrayMenuEnabled = &g_shell.TrayMenuEnabled;
-    host.DriverUnavailable = &g_shell.DriverUnavailable;
-    host.SharedDocumentsFolderKnown = &g_shell.SharedDocumentsFolderKnown;
-    host.SharedDocumentsKind = &g_shell.SharedDocumentsKind;
-    host.StorageShortcutPath = g_shell.StorageShortcutPath;
-    host.OpenIcon = &g_shell.OpenIcon;
-    host.LockedIcon = &g_shell.LockedIcon;
-    host.MainWindow = &g_shell.MainWindow;
-    host.UpdateTrayIcon = RecordTray;
+    host.SessionChanged = RecordSession;
+    host.ShowDriveState = RecordTray;
     host.LockedBalloonMs = 0;
     SetVolumeHost(host);
 
@@ -219,7 +207,7 @@ HWND VolumeSequences::owner_ = nullptr;
 
 TEST_F(VolumeSequences, NewStorageIsAttachedFormattedLabelledAndThenLockedClean) {
   CreateStorage();
-  ASSERT_EQ(g_shell.CurrentDriveLetter, 'H');
+  ASSERT_EQ(Volume().CurrentDriveLetter, 'H');
   EXPECT_TRUE(g_shell.SessionOpen);
   EXPECT_TRUE(g_shell.TrayMenuEnabled);
   EXPECT_EQ(LinkTarget(L'H'), CRYPTDSK_DEVICE_NAME);
@@ -244,8 +232,8 @@ TEST_F(VolumeSequences, NewStorageIsAttachedFormattedLabelledAndThenLockedClean)
   // The file system as the driver serves it: an NTFS boot sector.
   EXPECT_EQ(FirstSector(L"\\\\.\\H:").substr(3, 8), "NTFS    ");
 
-  ASSERT_EQ(LockAndExit(), 1);
-  EXPECT_EQ(g_shell.CurrentDriveLetter, 0);
+  ASSERT_EQ(LockAndExit(g_shell.MainWindow), 1);
+  EXPECT_EQ(Volume().CurrentDriveLetter, 0);
   EXPECT_EQ(LinkTarget(L'H'), L"<none>");
   EXPECT_EQ(
       RegistryText(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Cryptelle\\CryptDskStatus", L"CryptDskIsOpen"),
@@ -263,7 +251,7 @@ TEST_F(VolumeSequences, NewStorageIsAttachedFormattedLabelledAndThenLockedClean)
 TEST_F(VolumeSequences, NewStorageOf999MegabytesIsAttachedFormattedAndLocked) {
   SetDlgItemTextW(owner_, 401, L"999");
   CreateStorage();
-  ASSERT_EQ(g_shell.CurrentDriveLetter, 'H');
+  ASSERT_EQ(Volume().CurrentDriveLetter, 'H');
   WIN32_FILE_ATTRIBUTE_DATA container = {};
   ASSERT_TRUE(GetFileAttributesExW(StorageFilePath, GetFileExInfoStandard, &container));
   EXPECT_EQ((static_cast<uint64_t>(container.nFileSizeHigh) << 32) | container.nFileSizeLow,
@@ -272,7 +260,7 @@ TEST_F(VolumeSequences, NewStorageOf999MegabytesIsAttachedFormattedAndLocked) {
   EXPECT_EQ(boot.substr(3, 8), "NTFS    ");
   // Bytes per sector 512 and 8 sectors per cluster: 4096-byte clusters.
   EXPECT_EQ(boot.substr(11, 3), std::string("\x00\x02\x08", 3));
-  ASSERT_EQ(LockAndExit(), 1);
+  ASSERT_EQ(LockAndExit(g_shell.MainWindow), 1);
   EXPECT_EQ(LinkTarget(L'H'), L"<none>");
   EXPECT_EQ(IsDriverIdle(nullptr), 1);
   HandOverContainer(L"999");
@@ -280,27 +268,27 @@ TEST_F(VolumeSequences, NewStorageOf999MegabytesIsAttachedFormattedAndLocked) {
 
 TEST_F(VolumeSequences, LogInReattachesAndALockWithAFileOpenIsRefusedUntilItCloses) {
   CreateStorage();
-  ASSERT_EQ(LockAndExit(), 1);
+  ASSERT_EQ(LockAndExit(g_shell.MainWindow), 1);
   {
     BoxAnswers boxes({{kLogInTitle, IDOK}, {kCreateForUserTitle, IDOK}});
     ASSERT_EQ(MountUserStorage(owner_, 0), 1);
     EXPECT_EQ(boxes.Texts()[0], kLogInConfirmText);
   }
-  ASSERT_EQ(g_shell.CurrentDriveLetter, 'H');
+  ASSERT_EQ(Volume().CurrentDriveLetter, 'H');
   MarkFileOpenOnVolume(1);
   {
     BoxAnswers boxes({{kPrivacyAlertBoxTitle, IDOK}});
-    EXPECT_EQ(LockAndExit(), 0);
+    EXPECT_EQ(LockAndExit(g_shell.MainWindow), 0);
     const std::wstring text = boxes.Texts()[0];
     EXPECT_EQ(text.find(L"\nYour Cryptelle is opened as ( H: ) drive.\n"), 0u) << text;
   }
   EXPECT_TRUE(g_shell.SessionOpen);
   EXPECT_TRUE(g_shell.TrayMenuEnabled);
-  EXPECT_EQ(g_shell.CurrentDriveLetter, 'H');
+  EXPECT_EQ(Volume().CurrentDriveLetter, 'H');
   EXPECT_EQ(LinkTarget(L'H'), CRYPTDSK_DEVICE_NAME);
   EXPECT_EQ(IsDriverIdle(nullptr), 0);
   MarkFileOpenOnVolume(0);
-  EXPECT_EQ(LockAndExit(), 1);
+  EXPECT_EQ(LockAndExit(g_shell.MainWindow), 1);
   EXPECT_EQ(IsDriverIdle(nullptr), 1);
 }
 
@@ -308,7 +296,7 @@ TEST_F(VolumeSequences, CancelledConfirmationChangesNothing) {
   BoxAnswers boxes({{kLogInTitle, IDCANCEL}});
   EXPECT_EQ(MountUserStorage(owner_, 0), 0);
   boxes.Texts();
-  EXPECT_EQ(g_shell.CurrentDriveLetter, 0);
+  EXPECT_EQ(Volume().CurrentDriveLetter, 0);
   EXPECT_EQ(LinkTarget(L'H'), L"<none>");
   EXPECT_EQ(IsDriverIdle(nullptr), 1);
 }
@@ -319,7 +307,7 @@ TEST_F(VolumeSequences, FailedFormatIsLockedQuietlyAndLeavesNothingBehind) {
   BoxAnswers boxes({{kUserCreationTitle, IDOK}});
   EXPECT_EQ(MountUserStorage(owner_, 1), -1);
   boxes.Texts();
-  EXPECT_EQ(g_shell.CurrentDriveLetter, 0);
+  EXPECT_EQ(Volume().CurrentDriveLetter, 0);
   EXPECT_EQ(LinkTarget(L'H'), L"<none>");
   EXPECT_EQ(IsDriverIdle(nullptr), 1);
   EXPECT_EQ(
@@ -330,7 +318,7 @@ TEST_F(VolumeSequences, FailedFormatIsLockedQuietlyAndLeavesNothingBehind) {
 
 TEST_F(VolumeSequences, LockWithNoLetterKnownAsksTheDriverForIt) {
   CreateStorage();
-  ASSERT_EQ(g_shell.CurrentDriveLetter, 'H');
+  ASSERT_EQ(Volume().CurrentDriveLetter, 'H');
   EXPECT_EQ(LockCryptDsk(0, nullptr, 1), 1);
   EXPECT_EQ(LinkTarget(L'H'), L"<none>");
   EXPECT_EQ(IsDriverIdle(nullptr), 1);

@@ -1,4 +1,5 @@
-// Message boxes of the client and the one FormatMessageW helper.
+// The client's message boxes: system-modal, with the fixed titles and icons
+// of its errors and refusals.
 #pragma once
 
 #include <windows.h>
@@ -13,10 +14,10 @@ void ShowErrorBox(HWND owner, const wchar_t* text);
 // The refusals of a dialog: its own title, MB_ICONINFORMATION.
 void ShowInfoBox(HWND owner, const wchar_t* title, const wchar_t* text);
 
-// The system's text for an error code, or an empty owner when it has none.
-// The text is freed by the owner.
-HLOCAL FormatSystemMessage(DWORD error);
-
 // Shows the system's text for `error` (captured by the caller right after the
 // failing call). 1 when shown, 0 when the system has no text.
 int ShowSystemError(DWORD error);
+
+// "Run as administrator required": the control device or the start-up
+// refused us for lack of rights.
+void ShowAdministratorMessage(HWND owner);

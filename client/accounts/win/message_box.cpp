@@ -1,7 +1,7 @@
 #include "message_box.h"
 
 #include "client_texts.h"
-#include "win_handles.h"
+#include "win/platform_checks.h"
 
 int ShowMessage(HWND owner, const wchar_t* title, const wchar_t* text, UINT style) {
   return MessageBoxW(owner, text, title, style | MB_SYSTEMMODAL);
@@ -15,21 +15,13 @@ void ShowInfoBox(HWND owner, const wchar_t* title, const wchar_t* text) {
   ShowMessage(owner, title, text, MB_ICONINFORMATION);
 }
 
-HLOCAL FormatSystemMessage(DWORD error) {
-  wchar_t* text = nullptr;
-  const DWORD length = FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM,
-                                      nullptr, error, MAKELANGID(LANG_NEUTRAL, SUBLANG_DEFAULT),
-                                      reinterpret_cast<wchar_t*>(&text), 0, nullptr);
-  if (length == 0) {
-    if (text != nullptr) LocalFree(text);
-    return nullptr;
-  }
-  return text;
-}
-
 int ShowSystemError(DWORD error) {
-  UniqueLocal text(FormatSystemMessage(error));
+  const UniqueLocal text = SystemMessageW(error);
   if (!text.valid()) return 0;
   ShowErrorBox(nullptr, static_cast<const wchar_t*>(text.get()));
   return 1;
+}
+
+void ShowAdministratorMessage(HWND owner) {
+  ShowMessage(owner, CT_W(CT_TITLE_RUN_AS_ADMIN), CT_W(CT_MSG_RUN_AS_ADMIN), MB_ICONINFORMATION);
 }

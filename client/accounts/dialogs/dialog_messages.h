@@ -1,5 +1,5 @@
-// Private window messages of the dialog chain and the tray, and the numbers
-// of the tray icon record.
+// Private window messages of the dialog chain: each dialog ends by posting
+// one of them to the main window, which opens the next.
 #pragma once
 
 #include <windows.h>
@@ -19,8 +19,4 @@ constexpr UINT UM_SHOW_RECOVER_PASSWORD = WM_USER + 113;
 constexpr UINT UM_SHOW_CHANGE_PASSWORD = WM_USER + 114;
 constexpr UINT UM_SHOW_ABOUT = WM_USER + 115;
 
-constexpr UINT kTrayCallbackMessage = WM_USER + 10;
-constexpr UINT kTrayIconId = 8081;
-
 static_assert(UM_EXIT == 1124 && UM_SHOW_ABOUT == 1139, "other programs post these numbers");
-static_assert(kTrayCallbackMessage == 1034, "tray callback number");
