@@ -121,6 +121,17 @@ function(cryptelle_add_unit_test)
   endif()
 endfunction()
 
+# Puts a copy of the built `library`, named `file_name`, beside the programs
+# of the calling folder, which load it from there; `target` is built after it.
+function(cryptelle_copy_beside target library file_name)
+  set(copy ${CMAKE_CURRENT_BINARY_DIR}/${file_name})
+  add_custom_command(OUTPUT ${copy}
+    COMMAND ${CMAKE_COMMAND} -E copy $<TARGET_FILE:${library}> ${copy}
+    DEPENDS ${library})
+  add_custom_target(${target}_${library}_copy DEPENDS ${copy})
+  add_dependencies(${target} ${target}_${library}_copy)
+endfunction()
+
 # A Google Benchmark program (native only; never part of ctest).
 function(cryptelle_add_benchmark)
   cmake_parse_arguments(B "" "NAME" "SOURCES;LIBS" ${ARGN})
