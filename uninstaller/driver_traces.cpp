@@ -23,13 +23,6 @@ constexpr wchar_t kServiceName[] = L"cryptdsk";
 // Our INF is a few kilobytes; anything much larger is not a copy of it.
 constexpr DWORD kLargestInf = 1 << 20;
 
-struct ServiceHandleTraits {
-  using Handle = SC_HANDLE;
-  static Handle Invalid() { return nullptr; }
-  static void Close(Handle h) { CloseServiceHandle(h); }
-};
-using UniqueServiceHandle = UniqueWinHandle<ServiceHandleTraits>;
-
 bool ReadWholeFile(const wchar_t* path, std::vector<char>* bytes) {
   UniqueFile file(CreateFileW(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                               FILE_ATTRIBUTE_NORMAL, nullptr));

@@ -49,13 +49,23 @@ static_assert(kTrayRecordSize == 952, "tray record layout");
 static_assert(kBalloonTextUnits == ARRAYSIZE(NOTIFYICONDATAW{}.szInfo), "balloon field size");
 static_assert(kTooltipUnits == ARRAYSIZE(NOTIFYICONDATAW{}.szTip), "tooltip field size");
 
-int AddTrayIcon() {
-  ShellState& shell = ClientShell();
+namespace {
+
+// The record emptied down to what names our icon to the shell.
+NOTIFYICONDATAW& ResetTrayRecord(ShellState& shell) {
   NOTIFYICONDATAW& record = shell.trayRecord;
   record = NOTIFYICONDATAW{};
   record.cbSize = kTrayRecordSize;
   record.hWnd = shell.mainWindow;
   record.uID = kTrayIconId;
+  return record;
+}
+
+}  // namespace
+
+int AddTrayIcon() {
+  ShellState& shell = ClientShell();
+  NOTIFYICONDATAW& record = ResetTrayRecord(shell);
   record.uFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP | NIF_INFO;
   record.uCallbackMessage = kTrayCallbackMessage;
   record.hIcon = shell.LockedIcon;
@@ -85,11 +95,7 @@ int UpdateTrayIcon(const wchar_t* tooltip, HICON icon) {
 
 int RemoveTrayIcon() {
   ShellState& shell = ClientShell();
-  NOTIFYICONDATAW& record = shell.trayRecord;
-  record = NOTIFYICONDATAW{};
-  record.cbSize = kTrayRecordSize;
-  record.hWnd = shell.mainWindow;
-  record.uID = kTrayIconId;
+  NOTIFYICONDATAW& record = ResetTrayRecord(shell);
   if (Shell_NotifyIconW(NIM_DELETE, &record)) {
     shell.TrayIconAdded = false;
     return 1;

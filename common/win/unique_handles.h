@@ -45,31 +45,27 @@ class UniqueWinHandle {
   Handle handle_ = Traits::Invalid();
 };
 
-// Null when absent: mutexes, events, threads, tokens.
-struct KernelHandleTraits {
-  using Handle = HANDLE;
-  static Handle Invalid() { return nullptr; }
-  static void Close(Handle h) { CloseHandle(h); }
+// Traits of an object that one call releases. Absent is null, or
+// INVALID_HANDLE_VALUE where the creating call reports failure that way
+// (CreateFile, FindFirstFile).
+template <typename H, auto CloseFunction, bool kAbsentIsMinusOne = false>
+struct ClosedBy {
+  using Handle = H;
+  static Handle Invalid() {
+    return kAbsentIsMinusOne ? reinterpret_cast<Handle>(static_cast<LONG_PTR>(-1)) : nullptr;
+  }
+  static void Close(Handle h) { CloseFunction(h); }
 };
 
-// CreateFile reports failure as INVALID_HANDLE_VALUE, not null.
-struct FileHandleTraits {
-  using Handle = HANDLE;
-  static Handle Invalid() { return INVALID_HANDLE_VALUE; }
-  static void Close(Handle h) { CloseHandle(h); }
-};
-
-struct FindHandleTraits {
-  using Handle = HANDLE;
-  static Handle Invalid() { return INVALID_HANDLE_VALUE; }
-  static void Close(Handle h) { FindClose(h); }
-};
-
-struct RegistryKeyTraits {
-  using Handle = HKEY;
-  static Handle Invalid() { return nullptr; }
-  static void Close(Handle h) { RegCloseKey(h); }
-};
+using KernelHandleTraits = ClosedBy<HANDLE, &CloseHandle>;  // mutexes, events, threads, tokens
+using FileHandleTraits = ClosedBy<HANDLE, &CloseHandle, true>;
+using FindHandleTraits = ClosedBy<HANDLE, &FindClose, true>;
+using RegistryKeyTraits = ClosedBy<HKEY, &RegCloseKey>;
+using MenuTraits = ClosedBy<HMENU, &DestroyMenu>;
+using IconTraits = ClosedBy<HICON, &DestroyIcon>;
+using GdiObjectTraits = ClosedBy<HGDIOBJ, &DeleteObject>;
+using LocalMemoryTraits = ClosedBy<HLOCAL, &LocalFree>;  // FormatMessage's allocated text
+using ServiceHandleTraits = ClosedBy<SC_HANDLE, &CloseServiceHandle>;
 
 // Destroying the list keeps the caller's last error: a failure being
 // reported is not overwritten by the clean-up.
@@ -81,31 +77,6 @@ struct DeviceInfoListTraits {
     SetupDiDestroyDeviceInfoList(h);
     SetLastError(error);
   }
-};
-
-struct MenuTraits {
-  using Handle = HMENU;
-  static Handle Invalid() { return nullptr; }
-  static void Close(Handle h) { DestroyMenu(h); }
-};
-
-struct IconTraits {
-  using Handle = HICON;
-  static Handle Invalid() { return nullptr; }
-  static void Close(Handle h) { DestroyIcon(h); }
-};
-
-struct GdiObjectTraits {
-  using Handle = HGDIOBJ;
-  static Handle Invalid() { return nullptr; }
-  static void Close(Handle h) { DeleteObject(h); }
-};
-
-// FormatMessage's FORMAT_MESSAGE_ALLOCATE_BUFFER and similar.
-struct LocalMemoryTraits {
-  using Handle = HLOCAL;
-  static Handle Invalid() { return nullptr; }
-  static void Close(Handle h) { LocalFree(h); }
 };
 
 template <typename Interface>
@@ -124,5 +95,6 @@ using UniqueMenu = UniqueWinHandle<MenuTraits>;
 using UniqueIcon = UniqueWinHandle<IconTraits>;
 using UniqueGdiObject = UniqueWinHandle<GdiObjectTraits>;
 using UniqueLocal = UniqueWinHandle<LocalMemoryTraits>;
+using UniqueServiceHandle = UniqueWinHandle<ServiceHandleTraits>;
 template <typename Interface>
 using ComPtr = UniqueWinHandle<ComInterfaceTraits<Interface>>;

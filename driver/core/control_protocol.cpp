@@ -43,26 +43,37 @@ ControlAnswer AnswerGeometry(const ControlRequest& request, const DiskView& disk
   return Complete(kStatusSuccess, kDiskGeometrySize);
 }
 
-ControlAnswer AnswerPartitionInfoEx(const ControlRequest& request, const DiskView& disk) {
-  if (!FitsOutput(request, kPartitionInfoExSize))
-    return Complete(kStatusBufferTooSmall, kPartitionInfoExSize);
+// Where the one partition's start, length and hidden sectors sit in a
+// partition-information layout of `size` bytes.
+struct PartitionLayout {
+  uint32_t size;
+  uint32_t startingOffset;
+  uint32_t length;
+  uint32_t hiddenSectors;
+};
+
+// Everything else is zero: MBR style, partition number 0, flags false.
+ControlAnswer AnswerPartition(const ControlRequest& request, const DiskView& disk,
+                              const PartitionLayout& layout) {
+  if (!FitsOutput(request, layout.size)) return Complete(kStatusBufferTooSmall, layout.size);
   uint8_t* out = request.SystemBuffer;
-  memset(out, 0, kPartitionInfoExSize);  // MBR style 0, number 0, flags false
-  StoreU64(out + kPartExStartingOffsetOffset, static_cast<uint64_t>(kPartitionStart));
-  StoreU64(out + kPartExLengthOffset, static_cast<uint64_t>(disk.ImageSize - kPartitionStart));
-  StoreU32(out + kPartExMbrHiddenSectorsOffset, kHiddenSectors);
-  return Complete(kStatusSuccess, kPartitionInfoExSize);
+  memset(out, 0, layout.size);
+  StoreU64(out + layout.startingOffset, static_cast<uint64_t>(kPartitionStart));
+  StoreU64(out + layout.length, static_cast<uint64_t>(disk.ImageSize - kPartitionStart));
+  StoreU32(out + layout.hiddenSectors, kHiddenSectors);
+  return Complete(kStatusSuccess, layout.size);
+}
+
+ControlAnswer AnswerPartitionInfoEx(const ControlRequest& request, const DiskView& disk) {
+  return AnswerPartition(request, disk,
+                         {kPartitionInfoExSize, kPartExStartingOffsetOffset, kPartExLengthOffset,
+                          kPartExMbrHiddenSectorsOffset});
 }
 
 ControlAnswer AnswerPartitionInfo(const ControlRequest& request, const DiskView& disk) {
-  if (!FitsOutput(request, kPartitionInfoSize))
-    return Complete(kStatusBufferTooSmall, kPartitionInfoSize);
-  uint8_t* out = request.SystemBuffer;
-  memset(out, 0, kPartitionInfoSize);
-  StoreU64(out + kPartStartingOffsetOffset, static_cast<uint64_t>(kPartitionStart));
-  StoreU64(out + kPartLengthOffset, static_cast<uint64_t>(disk.ImageSize - kPartitionStart));
-  StoreU32(out + kPartHiddenSectorsOffset, kHiddenSectors);
-  return Complete(kStatusSuccess, kPartitionInfoSize);
+  return AnswerPartition(request, disk,
+                         {kPartitionInfoSize, kPartStartingOffsetOffset, kPartLengthOffset,
+                          kPartHiddenSectorsOffset});
 }
 
 ControlAnswer AnswerLengthInfo(const ControlRequest& request, const DiskView& disk) {

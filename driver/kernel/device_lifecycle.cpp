@@ -38,12 +38,6 @@ bool CopyName(const WCHAR* source, UNICODE_STRING* target) {
   return true;
 }
 
-void FreeName(UNICODE_STRING* name) {
-  if (name->Buffer != nullptr) ExFreePoolWithTag(name->Buffer, kPoolTag);
-  name->Buffer = nullptr;
-  name->Length = name->MaximumLength = 0;
-}
-
 // Only SYSTEM and Administrators may open the device: any other user could
 // otherwise read another user's open disk through it, or close it.
 // D:P(A;;GA;;;SY)(A;;GA;;;BA)
@@ -155,8 +149,8 @@ void ReleaseDeviceResources(DiskExtension* extension) {
     IoDeleteSymbolicLink(&extension->SymbolicLinkName);
     InterlockedAnd(&extension->Flags, ~static_cast<LONG>(kLinkCreated));
   }
-  FreeName(&extension->DeviceName);
-  FreeName(&extension->SymbolicLinkName);
+  FreePoolString(&extension->DeviceName);
+  FreePoolString(&extension->SymbolicLinkName);
   if (extension->InterfaceName.Buffer != nullptr) RtlFreeUnicodeString(&extension->InterfaceName);
   if (extension->LowerDeviceObject != nullptr) IoDetachDevice(extension->LowerDeviceObject);
   extension->LowerDeviceObject = nullptr;
@@ -277,6 +271,12 @@ NTSTATUS DispatchPower(PDEVICE_OBJECT device, PIRP irp) {
   if (extension->PnpState == kPnpRemoved) return CompleteRequest(irp, STATUS_DELETE_PENDING, 0);
   IoSkipCurrentIrpStackLocation(irp);
   return PoCallDriver(extension->LowerDeviceObject, irp);
+}
+
+void FreePoolString(UNICODE_STRING* name) {
+  if (name->Buffer != nullptr) ExFreePoolWithTag(name->Buffer, kPoolTag);
+  name->Buffer = nullptr;
+  name->Length = name->MaximumLength = 0;
 }
 
 }  // namespace cryptdsk

@@ -84,6 +84,10 @@ void ReleaseClientSecurity(PIRP irp);
 NTSTATUS AttachImage(DiskExtension* extension, PIRP irp);
 NTSTATUS DetachImage(DiskExtension* extension);
 
+// Frees a name allocated from the driver's pool and empties it; an empty name
+// is left as it is.
+void FreePoolString(UNICODE_STRING* name);
+
 // Tears down everything AddDevice built, in reverse; used by removal,
 // unload and AddDevice's own failure paths. PASSIVE_LEVEL.
 void ReleaseDeviceResources(DiskExtension* extension);

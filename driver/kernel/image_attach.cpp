@@ -97,12 +97,6 @@ NTSTATUS QueryContainer(HANDLE handle, ContainerFacts* facts) {
   return STATUS_SUCCESS;
 }
 
-void FreeImageName(UNICODE_STRING* name) {
-  if (name->Buffer != nullptr) ExFreePoolWithTag(name->Buffer, kPoolTag);
-  name->Buffer = nullptr;
-  name->Length = name->MaximumLength = 0;
-}
-
 }  // namespace
 
 NTSTATUS AttachImage(DiskExtension* extension, PIRP irp) {
@@ -130,7 +124,7 @@ NTSTATUS AttachImage(DiskExtension* extension, PIRP irp) {
   const uint32_t keyStatus = AesSetKey(open.Key, 32, 0, &extension->KeySchedule);
   SecureWipe(record, kOpenImageKeySize);
   if (keyStatus != kAesOk) {
-    FreeImageName(&name);
+    FreePoolString(&name);
     SecureWipeObject(extension->KeySchedule);
     return STATUS_UNSUCCESSFUL;
   }
@@ -142,7 +136,7 @@ NTSTATUS AttachImage(DiskExtension* extension, PIRP irp) {
   if (NT_SUCCESS(status)) status = IoSetDeviceInterfaceState(&extension->InterfaceName, TRUE);
   if (!NT_SUCCESS(status)) {
     if (file.Handle != nullptr) ZwClose(file.Handle);
-    FreeImageName(&name);
+    FreePoolString(&name);
     SecureWipeObject(extension->KeySchedule);
     return status;
   }
@@ -175,7 +169,7 @@ NTSTATUS DetachImage(DiskExtension* extension) {
   extension->ImageFileName.Length = extension->ImageFileName.MaximumLength = 0;
   KeReleaseSpinLock(&extension->StateLock, irql);
   SecureWipeObject(extension->KeySchedule);
-  FreeImageName(&name);
+  FreePoolString(&name);
   ZwClose(extension->ImageFileHandle);
   extension->ImageFileHandle = nullptr;
   return STATUS_SUCCESS;

@@ -29,7 +29,9 @@ class RecoverySetupDialog : public DialogBase {
   }
 
  private:
-  void Cancel() {
+  // Ends the dialog: after a password change back to Log In, else on to
+  // `nextForNewUser`.
+  void Leave(UINT nextForNewUser) {
     EndDialog(window(), 1);
     if (ChangingPassword) {
       // The new password is in force; nothing needs it any more.
@@ -37,23 +39,18 @@ class RecoverySetupDialog : public DialogBase {
       ChangingPassword = false;
       PostToMainWindow(UM_SHOW_LOG_IN);
     } else {
-      PostToMainWindow(UM_EXIT);
+      PostToMainWindow(nextForNewUser);
     }
   }
+
+  void Cancel() { Leave(UM_EXIT); }
 
   void Save() {
     EnableControls(kButtons, CountOf(kButtons), false);
     WaitCursor wait;
     const int result = SaveRecoveryAnswers(window());
     if (result == 1) {
-      EndDialog(window(), 1);
-      if (ChangingPassword) {
-        WipeText(Password);
-        ChangingPassword = false;
-        PostToMainWindow(UM_SHOW_LOG_IN);
-      } else {
-        PostToMainWindow(UM_SHOW_STORAGE_SETUP);
-      }
+      Leave(UM_SHOW_STORAGE_SETUP);
     } else if (result == 0) {
       Refused();
     } else if (MustCloseProgram) {
