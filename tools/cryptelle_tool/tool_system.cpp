@@ -49,26 +49,21 @@ StoreWrite ToolFileStore::CreateNewAndWrite(const char* path, const uint8_t* byt
     return error_ == EEXIST ? StoreWrite::kExists : StoreWrite::kNotCreated;
   }
   size_t done = 0;
-  bool whole = true;
-  while (whole && done < length) {
+  int error = 0;
+  while (error == 0 && done < length) {
     const ssize_t written = system_.write(fd, bytes + done, length - done);
-    if (written < 0 && errno == EINTR) continue;
-    if (written <= 0) {
-      error_ = written == 0 ? ENOSPC : errno;
-      whole = false;
-    } else {
+    if (written > 0)
       done += static_cast<size_t>(written);
-    }
+    else if (written == 0)
+      error = ENOSPC;
+    else if (errno != EINTR)
+      error = errno;
   }
-  if (whole && system_.fsync(fd) != 0) {
-    error_ = errno;
-    whole = false;
-  }
-  if (system_.close(fd) != 0 && whole) {
-    error_ = errno;
-    whole = false;
-  }
-  return whole ? StoreWrite::kWritten : StoreWrite::kCreatedNotWhole;
+  if (error == 0 && system_.fsync(fd) != 0) error = errno;
+  if (system_.close(fd) != 0 && error == 0) error = errno;
+  if (error == 0) return StoreWrite::kWritten;
+  error_ = error;
+  return StoreWrite::kCreatedNotWhole;
 }
 
 bool ToolFileStore::Replace(const char* from, const char* to) {
