@@ -14,12 +14,10 @@
 namespace {
 
 // Closes through the seam, like every other call on the account files.
-struct AccountFileTraits {
-  using Handle = HANDLE;
-  static Handle Invalid() { return INVALID_HANDLE_VALUE; }
-  static void Close(Handle handle) { AccountSystemCalls().closeHandle(handle); }
-};
-using AccountFile = UniqueWinHandle<AccountFileTraits>;
+void CloseAccountFile(HANDLE handle) {
+  AccountSystemCalls().closeHandle(handle);
+}
+using AccountFile = UniqueWinHandle<ClosedBy<HANDLE, &CloseAccountFile, true>>;
 
 HANDLE OpenForReading(const WCHAR* path) {
   return AccountSystemCalls().createFile(path, GENERIC_READ, 0, nullptr, OPEN_EXISTING,
