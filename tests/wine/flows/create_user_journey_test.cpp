@@ -105,11 +105,7 @@ TEST_F(CreateUserJourney, RefusesDifferingPasswordsAndClearsBoth) {
 }
 
 TEST_F(CreateUserJourney, WritesNothingBeforeTheStorageScreen) {
-  HWND createUser = OpenCreateUser();
-  ASSERT_NE(createUser, nullptr);
-  FillUser(createUser, L"Ann_2", L"Secret#1", L"Secret#1");
-  gui::Click(createUser, IDOK);
-  HWND storage = gui::WaitForDialog(CT_W(CT_TITLE_STORAGE_SETUP));
+  HWND storage = OpenStorageSetup();
   ASSERT_NE(storage, nullptr);
   EXPECT_FALSE(FileExists(KeyFilePath(L"Ann_2")));
   gui::Click(storage, IDCANCEL);
