@@ -3,5 +3,5 @@
 # NTFS image) — but not the driver, which setup itself installs.
 #   CRYPTELLE_PACKAGE_SOURCE  the built package folder (dist/win64)
 mkdir -p "$WINEPREFIX/drive_c/CryptellePackage"
-cp "$CRYPTELLE_PACKAGE_SOURCE"/* "$WINEPREFIX/drive_c/CryptellePackage/"
+cp -r "$CRYPTELLE_PACKAGE_SOURCE"/* "$WINEPREFIX/drive_c/CryptellePackage/"
 CRYPTDSK_PACKAGE_DIR= source "$(dirname "${BASH_SOURCE[0]}")/../volume/testbed-setup.sh"
