@@ -16,6 +16,17 @@ if(CRYPTELLE_WINDOWS)
   add_link_options(-static -static-libgcc -static-libstdc++)
 endif()
 
+# Links a shipped program, library or driver with the win32 thread-model
+# runtime of the same compiler, which imports nothing newer than Windows XP.
+# The posix model, which the test programs need for std::thread, brings the
+# static winpthread and its import of GetTickCount64 (Vista and later).
+# Shipped code therefore uses no std::thread or std::mutex: the link fails.
+function(cryptelle_link_for_oldest_windows target)
+  set(launcher ${CMAKE_SOURCE_DIR}/cmake/link-with-win32-threads)
+  set_target_properties(${target} PROPERTIES C_LINKER_LAUNCHER ${launcher}
+    CXX_LINKER_LAUNCHER ${launcher})
+endfunction()
+
 if(CRYPTELLE_SANITIZE)
   add_compile_options(-fsanitize=address,undefined -fno-omit-frame-pointer -fno-sanitize-recover=all)
   add_link_options(-fsanitize=address,undefined)
