@@ -61,8 +61,18 @@ struct RememberedKey {
   uint8_t key[32];
 };
 Wiped<RememberedKey> g_rememberedKey;
+bool g_rememberingKeys;  // a RememberedAccountKeyScope lives
 
 }  // namespace
+
+RememberedAccountKeyScope::RememberedAccountKeyScope() {
+  g_rememberingKeys = true;
+}
+
+RememberedAccountKeyScope::~RememberedAccountKeyScope() {
+  ForgetRememberedAccountKey();
+  g_rememberingKeys = false;
+}
 
 void DeriveAccountKeyRemembered(const uint8_t* text, size_t length,
                                 const uint8_t salt[kAccountSaltSize], uint8_t out[32]) {
@@ -73,7 +83,7 @@ void DeriveAccountKeyRemembered(const uint8_t* text, size_t length,
     return;
   }
   DeriveAccountKey(text, length, salt, out);
-  if (length > kMaxTextBytes) return;
+  if (!g_rememberingKeys || length > kMaxTextBytes) return;
   memo.valid = true;
   memcpy(memo.salt, salt, kAccountSaltSize);
   memcpy(memo.text, text, length);
@@ -83,6 +93,10 @@ void DeriveAccountKeyRemembered(const uint8_t* text, size_t length,
 
 void ForgetRememberedAccountKey() {
   SecureWipeObject(g_rememberedKey.get());
+}
+
+bool AccountKeyRemembered() {
+  return g_rememberedKey->valid;
 }
 
 int StoreNarrowText(const char16_t* text, uint8_t record[kTextRecordSize]) {

@@ -45,13 +45,23 @@ void DeriveAccountKey(const uint8_t* text, size_t length, const uint8_t salt[kAc
                       uint8_t out[32]);
 
 // The client's log-in checks the password and then reads the disk key: the
-// same derivation twice. The check derives through this one-entry memo and
-// the read takes the remembered key if text and salt are the same, then
-// forgets it. Every other use forgets it first. The memo is wiped on forget
-// and at exit. User-interface thread only.
+// same derivation twice. The operation that does both holds a
+// RememberedAccountKeyScope around them; while it lives the check derives
+// through a one-entry memo and the read takes the remembered key if text and
+// salt are the same, then forgets it. The scope wipes the memo when it ends,
+// on every path; without one nothing is remembered. User-interface thread only.
+class RememberedAccountKeyScope {
+ public:
+  RememberedAccountKeyScope();
+  ~RememberedAccountKeyScope();
+  RememberedAccountKeyScope(const RememberedAccountKeyScope&) = delete;
+  RememberedAccountKeyScope& operator=(const RememberedAccountKeyScope&) = delete;
+};
 void DeriveAccountKeyRemembered(const uint8_t* text, size_t length,
                                 const uint8_t salt[kAccountSaltSize], uint8_t out[32]);
 void ForgetRememberedAccountKey();
+// Whether the memo holds a key; it is all zero whenever it does not.
+bool AccountKeyRemembered();
 
 // Stores text one byte per code unit, zero-filled to 528 bytes.
 // 1 stored; 0 a code unit above 0x00FF (record left all zero); -1 text longer

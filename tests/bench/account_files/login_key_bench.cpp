@@ -40,13 +40,13 @@ const KeyFile kFile;
 
 // 1 and the disk key when the password and path match, else 0.
 int LogInKeyWork(PasswordKeyFunction derive, uint8_t diskKey[kDiskKeySize]) {
+  RememberedAccountKeyScope remembering;
   uint8_t material[kUserKeyMaterialSize];
   char16_t path[kPathBufferUnits];
   OpenUserKeyFile({kFile.bytes, sizeof(kFile.bytes)}, kPassword, derive, material);
   DecryptStoredPath(kFile.bytes, material, path);
   if (memcmp(path, kPath, sizeof(kPath)) != 0) return 0;
   OpenUserKeyFile({kFile.bytes, sizeof(kFile.bytes)}, kPassword, derive, material);
-  ForgetRememberedAccountKey();
   DiskKeyFromKeyMaterial(material, diskKey);
   return 1;
 }

@@ -270,7 +270,7 @@ TEST(RememberedAccountKey, GivesTheSameKeysAsDerivingEachTime) {
   const uint8_t otherText[] = {'p', 0, 'x', 0};
   uint8_t expected[32];
   uint8_t got[32];
-  ForgetRememberedAccountKey();
+  RememberedAccountKeyScope remembering;
   for (int round = 0; round < 2; ++round) {  // derive, then remembered
     DeriveAccountKey(text, sizeof(text), salt.data(), expected);
     DeriveAccountKeyRemembered(text, sizeof(text), salt.data(), got);
@@ -286,6 +286,29 @@ TEST(RememberedAccountKey, GivesTheSameKeysAsDerivingEachTime) {
   DeriveAccountKeyRemembered(otherText, sizeof(otherText), other.data(), got);
   EXPECT_EQ(0, memcmp(expected, got, 32));
   ForgetRememberedAccountKey();
+}
+
+// A check whose read never comes (a cancelled mount, a refused step, an
+// early return) still leaves no key behind once its operation ends.
+TEST(RememberedAccountKey, LivesOnlyWhileTheOperationThatFilledItRuns) {
+  const auto salt = Salt(7);
+  const uint8_t text[] = {'p', 0, 'w', 0};
+  uint8_t key[32];
+  DeriveAccountKeyRemembered(text, sizeof(text), salt.data(), key);
+  EXPECT_FALSE(AccountKeyRemembered());  // no operation holds a scope
+  const auto checkThenStop = [&](bool read) {
+    RememberedAccountKeyScope remembering;
+    DeriveAccountKeyRemembered(text, sizeof(text), salt.data(), key);
+    EXPECT_TRUE(AccountKeyRemembered());
+    if (!read) return;
+    DeriveAccountKeyRemembered(text, sizeof(text), salt.data(), key);
+    ForgetRememberedAccountKey();  // as the read does
+    EXPECT_FALSE(AccountKeyRemembered());
+  };
+  checkThenStop(false);
+  EXPECT_FALSE(AccountKeyRemembered());
+  checkThenStop(true);
+  EXPECT_FALSE(AccountKeyRemembered());
 }
 
 }  // namespace
