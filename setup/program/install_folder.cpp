@@ -3,6 +3,7 @@
 #include "install_plan.h"
 #include "messages.h"
 #include "setup_texts.h"
+#include "win/private_folder_security.h"
 
 namespace setup {
 namespace {
@@ -59,7 +60,8 @@ int CreateSubFolders(HWND dialog, SetupState* state, const char* installFolder) 
       ShowError(dialog, kPathTooLong);
       return 0;
     }
-    if (!CreateDirectoryA(path.c_str(), nullptr)) {
+    PrivateSecurity security;
+    if (security.get() == nullptr || !CreateDirectoryA(path.c_str(), security.get())) {
       return RefuseWithAdministratorMessage(dialog, state);
     }
   }

@@ -15,8 +15,9 @@ namespace setup {
 int CreateInstallFolder(HWND dialog, SetupState* state, const char* selectedPath,
                         PathBuffer<char>* folder);
 
-// Creates "PRF", "Key" and "CryptDsks" in that order. 1; 0 after the
-// too-long message; -1 after the administrator message.
+// Creates "PRF", "Key" and "CryptDsks" in that order, each with the private
+// descriptor (SYSTEM and Administrators only, nothing inherited). 1; 0 after
+// the too-long message; -1 after the administrator message.
 int CreateSubFolders(HWND dialog, SetupState* state, const char* installFolder);
 
 }  // namespace setup
