@@ -12,6 +12,11 @@ inline constexpr char16_t kStorageFolderName[] = CT_U(CRYPTELLE_STORAGE_FOLDER);
 inline constexpr char16_t kRecoveryFolderName[] = CT_U(CRYPTELLE_RECOVERY_FOLDER);
 
 inline constexpr char16_t kUserKeyExtension[] = u".user";
+// A password change writes the key file's successor beside it under the key
+// file's name followed by this. Such a name never ends in ".user", so it can
+// never be a key file's name and never counts as a user.
+#define CT_TEMPORARY_KEY_FILE_SUFFIX ".new"
+inline constexpr char16_t kTemporaryKeyFileSuffix[] = CT_U(CT_TEMPORARY_KEY_FILE_SUFFIX);
 inline constexpr char16_t kRecoveryExtension[] = u".prf";
 inline constexpr char16_t kStorageExtension[] = u".cryptdsk";
 inline constexpr char16_t kStorageFilePrefix[] = u"Cryptelle_";

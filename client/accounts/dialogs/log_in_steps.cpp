@@ -1,6 +1,7 @@
 // ValidateLogIn: Log In's (814) checks in their order, then the password
 // check against the key file and the mount.
 #include "account_files.h"
+#include "account_records.h"
 #include "account_state.h"
 #include "account_texts.h"
 #include "client_texts.h"
@@ -10,6 +11,7 @@
 #include "path_rules.h"
 #include "resource_ids.h"
 #include "volume_operations.h"
+#include "win/program_folder.h"
 #include "win/unique_handles.h"
 
 namespace {
@@ -36,14 +38,8 @@ int ReadRegisteredStorage(HWND dialog, const WCHAR* name) {
 // Key file, registry value and storage file, in that order. 1 all found.
 int FindUserFiles(HWND dialog, const WCHAR* name) {
   const wchar_t* title = CT_W(CT_TITLE_LOG_IN);
-  PathBuffer<char16_t> keyFile;
-  if (BuildUserKeyFilePath(AsUtf16(InstallFolder), AsUtf16(name), &keyFile) != 1 ||
-      CopyWideText(AsWide(keyFile.c_str()), UserKeyFilePath) != 1) {
-    return -1;
-  }
-  if (GetFileAttributesW(UserKeyFilePath) == INVALID_FILE_ATTRIBUTES) {
-    return Refuse(dialog, title, kUserDoesNotExistText, 0);
-  }
+  const int located = LocateUserKeyFile(name, true);
+  if (located != 1) return located == 0 ? Refuse(dialog, title, kUserDoesNotExistText, 0) : -1;
   const int registered = ReadRegisteredStorage(dialog, name);
   if (registered != 1) return registered;
   if (GetFileAttributesW(StorageFilePath) == INVALID_FILE_ATTRIBUTES) {
@@ -72,6 +68,7 @@ int ValidateLogIn(HWND dialog) {
   }
   ToLowerInPlace(AsUtf16(StorageFilePath));
 
+  RememberedAccountKeyScope remembering;  // the check's derivation serves the mount
   result = VerifyUserPassword(dialog);
   if (result != 1) return result;
   result = MountUserStorage(dialog, 0);

@@ -9,6 +9,7 @@
 #include "disk_key.h"
 #include "path_rules.h"
 #include "program_folder.h"
+#include "win/private_folder_security.h"
 #include "win/unique_handles.h"
 
 namespace {
@@ -24,13 +25,16 @@ HANDLE OpenForReading(const WCHAR* path) {
                                          FILE_ATTRIBUTE_NORMAL, nullptr);
 }
 
-// The account files' store on the real file calls, through the seam.
+// The account files' store on the real file calls, through the seam. Every
+// file it creates gets the private descriptor, whatever its folder passes on.
 class AccountFiles final : public AccountFileStore<WCHAR> {
  public:
   StoreWrite CreateNewAndWrite(const WCHAR* path, const uint8_t* bytes, size_t length) override {
     AccountSystem& calls = AccountSystemCalls();
-    AccountFile file(calls.createFile(path, GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_NEW,
-                                      FILE_ATTRIBUTE_NORMAL, nullptr));
+    PrivateSecurity security;
+    if (security.get() == nullptr) return StoreWrite::kNotCreated;
+    AccountFile file(calls.createFile(path, GENERIC_READ | GENERIC_WRITE, 0, security.get(),
+                                      CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file.valid())
       return GetLastError() == ERROR_FILE_EXISTS ? StoreWrite::kExists : StoreWrite::kNotCreated;
     DWORD written = 0;
@@ -47,32 +51,89 @@ class AccountFiles final : public AccountFileStore<WCHAR> {
   void Remove(const WCHAR* path) override { AccountSystemCalls().deleteFile(path); }
 };
 
-// Reads the first 804 bytes of UserKeyFilePath. With owner reporting on, a
-// file that exists but cannot be opened shows "This user does not exist.".
-int ReadKeyFileBytes(uint8_t bytes[kUserKeyFileSize], bool report, HWND owner) {
+// -1 when path, or the folder that holds it, is a junction or symbolic link:
+// the account files are never reached through one. Otherwise 1.
+int RefuseLinks(const WCHAR* path) {
+  WideText folder;
+  if (CopyWideText(path, folder) != 1) return -1;
+  WCHAR* name = wcsrchr(folder, L'\\');
+  if (name != nullptr) *name = 0;
   AccountSystem& calls = AccountSystemCalls();
-  if (calls.getFileAttributes(UserKeyFilePath) == INVALID_FILE_ATTRIBUTES) return -1;
-  AccountFile file(OpenForReading(UserKeyFilePath));
-  if (!file.valid()) {
-    if (report)
-      ShowAccountMessage(owner, kUserDoesNotExistText, kCreateUserTitle, MB_ICONINFORMATION);
-    return -1;
-  }
+  return IsReparsePoint(calls.getFileAttributes(folder)) ||
+                 IsReparsePoint(calls.getFileAttributes(path))
+             ? -1
+             : 1;
+}
+
+// The first 804 bytes of path: 1; 0 the file exists but cannot be opened;
+// -1 it is absent, shorter or unreadable.
+int ReadKeyFileBytes(const WCHAR* path, uint8_t bytes[kUserKeyFileSize]) {
+  AccountSystem& calls = AccountSystemCalls();
+  if (calls.getFileAttributes(path) == INVALID_FILE_ATTRIBUTES) return -1;
+  AccountFile file(OpenForReading(path));
+  if (!file.valid()) return 0;
   DWORD read = 0;
   if (!calls.readFile(file.get(), bytes, kUserKeyFileSize, &read, nullptr)) return -1;
   return read == kUserKeyFileSize ? 1 : -1;
 }
 
-int BuildTemporaryKeyFilePath(PathBuffer<char16_t>* path) {
-  return BuildProgramFolderPath(AsUtf16(InstallFolder), kKeyFolderName,
-                                {AsUtf16(UserName), u"2", kUserKeyExtension}, path);
+// What a key file says about Password.
+enum class KeyFileCheck {
+  kMatches,     // Password opens it and its path is StorageFilePath
+  kDiffers,     // it opens to another path: a wrong password or changed data
+  kCannotOpen,  // it exists but cannot be opened
+  kUnusable,    // absent, shorter than 804 bytes or unreadable
+};
+
+KeyFileCheck CheckKeyFile(const WCHAR* path) {
+  Wiped<uint8_t[kUserKeyFileSize]> file;
+  const int read = ReadKeyFileBytes(path, file.get());
+  if (read != 1) return read == 0 ? KeyFileCheck::kCannotOpen : KeyFileCheck::kUnusable;
+  Wiped<uint8_t[kUserKeyMaterialSize]> keyMaterial;
+  if (OpenUserKeyFile({file.get(), kUserKeyFileSize}, AsUtf16(Password.get()),
+                      DeriveAccountKeyRemembered, keyMaterial.get()) != 1)
+    return KeyFileCheck::kUnusable;
+  Wiped<char16_t[kPathBufferUnits]> storedPath;
+  DecryptStoredPath(file.get(), keyMaterial.get(), storedPath.get());
+  const char16_t* expected = AsUtf16(StorageFilePath);
+  size_t i = 0;
+  while (storedPath.get()[i] != 0 && storedPath.get()[i] == expected[i]) ++i;
+  return storedPath.get()[i] == expected[i] ? KeyFileCheck::kMatches : KeyFileCheck::kDiffers;
+}
+
+// The key file's successor during a password change.
+int BuildTemporaryKeyFilePath(const WCHAR* keyFile, PathBuffer<char16_t>* path) {
+  return path->Assign(AsUtf16(keyFile)) == 1 && path->Append(kTemporaryKeyFileSuffix) == 1 ? 1
+                                                                                           : -1;
+}
+
+// A successor left by a change that did not finish: it goes when the key
+// file opens with Password, and takes the key file's place when the key file
+// does not and it does; *keyFile then tells about the file that stays the
+// user's. 1, or -1 when it is a link or cannot be moved.
+int ResolveLeftover(KeyFileCheck* keyFile) {
+  PathBuffer<char16_t> name;
+  if (BuildTemporaryKeyFilePath(UserKeyFilePath, &name) != 1) return 1;  // never made
+  const WCHAR* temporary = AsWide(name.c_str());
+  const DWORD attributes = AccountSystemCalls().getFileAttributes(temporary);
+  if (attributes == INVALID_FILE_ATTRIBUTES || *keyFile == KeyFileCheck::kCannotOpen) return 1;
+  if (IsReparsePoint(attributes)) return -1;
+  AccountFiles files;
+  if (*keyFile == KeyFileCheck::kMatches) {
+    files.Remove(temporary);
+    return 1;
+  }
+  const KeyFileCheck leftover = CheckKeyFile(temporary);
+  if (leftover == KeyFileCheck::kMatches && !files.Replace(temporary, UserKeyFilePath)) return -1;
+  if (leftover == KeyFileCheck::kMatches || *keyFile == KeyFileCheck::kUnusable) *keyFile = leftover;
+  return 1;
 }
 
 }  // namespace
 
 int ReadUserKeyFile(uint8_t* saltOut, uint8_t* keyOut) {
   Wiped<uint8_t[kUserKeyFileSize]> file;
-  if (ReadKeyFileBytes(file.get(), false, nullptr) != 1) {
+  if (RefuseLinks(UserKeyFilePath) != 1 || ReadKeyFileBytes(UserKeyFilePath, file.get()) != 1) {
     ForgetRememberedAccountKey();
     return -1;
   }
@@ -93,21 +154,23 @@ int ReadUserKeyFile(uint8_t* saltOut, uint8_t* keyOut) {
 
 int VerifyUserPassword(HWND owner) {
   ForgetRememberedAccountKey();
-  Wiped<uint8_t[kUserKeyFileSize]> file;
-  if (ReadKeyFileBytes(file.get(), true, owner) != 1) return -1;
-  Wiped<uint8_t[kUserKeyMaterialSize]> keyMaterial;
-  if (OpenUserKeyFile({file.get(), kUserKeyFileSize}, AsUtf16(Password.get()),
-                      DeriveAccountKeyRemembered, keyMaterial.get()) != 1)
-    return -1;
-  Wiped<char16_t[kPathBufferUnits]> storedPath;
-  DecryptStoredPath(file.get(), keyMaterial.get(), storedPath.get());
-  const char16_t* expected = AsUtf16(StorageFilePath);
-  size_t i = 0;
-  while (storedPath.get()[i] != 0 && storedPath.get()[i] == expected[i]) ++i;
-  if (storedPath.get()[i] == expected[i]) return 1;
-  ForgetRememberedAccountKey();
-  ShowAccountMessage(owner, kPasswordMismatchText, kCreateUserTitle, MB_ICONINFORMATION);
-  return 0;
+  if (RefuseLinks(UserKeyFilePath) != 1) return -1;
+  KeyFileCheck checked = CheckKeyFile(UserKeyFilePath);
+  if (ResolveLeftover(&checked) != 1) return -1;
+  switch (checked) {
+    case KeyFileCheck::kMatches:
+      return 1;
+    case KeyFileCheck::kDiffers:
+      ForgetRememberedAccountKey();
+      ShowAccountMessage(owner, kPasswordMismatchText, kCreateUserTitle, MB_ICONINFORMATION);
+      return 0;
+    case KeyFileCheck::kCannotOpen:
+      ShowAccountMessage(owner, kUserDoesNotExistText, kCreateUserTitle, MB_ICONINFORMATION);
+      return -1;
+    case KeyFileCheck::kUnusable:
+      break;
+  }
+  return -1;
 }
 
 int WriteUserKeyFile(HWND owner) {
@@ -139,7 +202,8 @@ int WriteUserKeyFile(HWND owner) {
   PathBuffer<char16_t> keyFile;
   PathBuffer<char16_t> temporary;
   if (BuildUserKeyFilePath(AsUtf16(InstallFolder), AsUtf16(UserName), &keyFile) != 1 ||
-      (ChangingPassword && BuildTemporaryKeyFilePath(&temporary) != 1))
+      RefuseLinks(AsWide(keyFile.c_str())) != 1 ||
+      (ChangingPassword && BuildTemporaryKeyFilePath(AsWide(keyFile.c_str()), &temporary) != 1))
     return -1;
   AccountFiles files;
   const WCHAR* path = AsWide(keyFile.c_str());
@@ -153,12 +217,10 @@ int WriteUserKeyFile(HWND owner) {
 
 int WriteRecoveryFile(HWND owner, AnswerTexts& answers) {
   AccountSystem& calls = AccountSystemCalls();
-  if (ChangingPassword) {
-    const int located = LocateRecoveryFile(UserName, true);
-    if (located == -1) return -1;
-    // The earlier file holds the earlier password: it goes in every case.
-    if (located == 1 && !calls.deleteFile(RecoveryFilePath)) return -1;
-  }
+  const int located = ChangingPassword ? LocateRecoveryFile(UserName, true) : 0;
+  if (located == -1 || RefuseLinks(RecoveryFilePath) != 1) return -1;
+  // The earlier file holds the earlier password: it goes in every case.
+  if (located == 1 && !calls.deleteFile(RecoveryFilePath)) return -1;
   Wiped<uint8_t[kAccountSaltSize]> salt;
   if (calls.randomBytes(salt.get(), kAccountSaltSize) != 1) return -1;
   const char16_t* const answerTexts[kRecoveryAnswerCount] = {
@@ -186,6 +248,7 @@ int WriteRecoveryFile(HWND owner, AnswerTexts& answers) {
 int ReadRecoveryFile(HWND owner, const AnswerTexts& answers) {
   AccountSystem& calls = AccountSystemCalls();
   Wiped<uint8_t[kRecoveryFileSize]> file;
+  if (RefuseLinks(RecoveryFilePath) != 1) return -1;
   {
     AccountFile handle(OpenForReading(RecoveryFilePath));
     if (!handle.valid()) return -1;

@@ -8,20 +8,28 @@
 
 #include "account_state.h"
 
+// Every file these create carries the private descriptor (SYSTEM and
+// Administrators only), and none is reached through a junction or symbolic
+// link: a Key or PRF folder, key file or recovery file that is one gives -1.
+
 // Writes the key file of UserName for Password and StorageFilePath (already
 // lower-cased). New user: fresh salt and key material, exclusive create.
 // ChangingPassword: re-wraps the key material read with OldPassword into the
-// temporary file (name + "2"), flushes it and then replaces the key file in
-// one step, so a crash leaves either the old or the new file whole. A
-// leftover temporary file fails with -1 and changes nothing; a failed replace
-// leaves the earlier key file and the temporary file. An unencodable path
-// shows the mode's message, sets MustCloseProgram and returns -1.
+// temporary file (key file name + ".new"), flushes it and then replaces the
+// key file in one step, so a crash leaves either the old or the new file
+// whole. A temporary file still there fails with -1 and changes nothing; a
+// failed replace leaves the earlier key file and the temporary file. An
+// unencodable path shows the mode's message, sets MustCloseProgram and
+// returns -1.
 int WriteUserKeyFile(HWND owner);
 
 // 1 when Password opens UserKeyFilePath and its stored path equals
 // StorageFilePath; 0 on a mismatch after its message; -1 when the file is
 // absent, unreadable or shorter than 804 bytes (a file that exists but
-// cannot be opened shows "This user does not exist." first).
+// cannot be opened shows "This user does not exist." first). A temporary
+// file left by an unfinished change is settled first: deleted when the key
+// file opens with Password; moved into its place when the key file does not
+// (missing, damaged or still under the earlier password) and it does.
 int VerifyUserPassword(HWND owner);
 
 // Salt (20 bytes, optional) and key: DiskKey (32 bytes), or in change-

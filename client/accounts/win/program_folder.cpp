@@ -40,7 +40,11 @@ int StorageFolderExists() {
 int LocateUserKeyFile(const WCHAR* name, bool remember) {
   PathBuffer<char16_t> path;
   if (BuildUserKeyFilePath(AsUtf16(InstallFolder), AsUtf16(name), &path) != 1) return -1;
-  return Locate(path, remember, UserKeyFilePath);
+  const int located = Locate(path, remember, UserKeyFilePath);
+  // The successor an unfinished change left stands for a missing key file
+  // until the password check settles it.
+  if (located != 0 || path.Append(kTemporaryKeyFileSuffix) != 1) return located;
+  return PathExists(path);
 }
 
 int LocateRecoveryFile(const WCHAR* name, bool remember) {

@@ -9,6 +9,7 @@ int KeyFolderExists();
 int StorageFolderExists();
 
 // With remember set, the path also goes to UserKeyFilePath / RecoveryFilePath.
+// A key file's temporary successor left by an unfinished change also counts.
 int LocateUserKeyFile(const WCHAR* name, bool remember);
 int LocateRecoveryFile(const WCHAR* name, bool remember);
 

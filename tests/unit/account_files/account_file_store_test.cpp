@@ -1,6 +1,7 @@
 // The write procedures of the account files against a store in memory that
 // fails at any step: the earlier key file survives every fault.
 #include "account_file_store.h"
+#include "path_rules.h"
 
 #include <gtest/gtest.h>
 #include <stdint.h>
@@ -94,6 +95,16 @@ TEST(AccountFileStore, NewFileIsNeverWrittenOverAndNeverLeftPartial) {
   store.writeLimit = SIZE_MAX;
   EXPECT_EQ(WriteNewFileWhole(store, "bob.prf", kNew.data(), kNew.size()), AccountFileWrite::kDone);
   EXPECT_EQ(store.files["bob.prf"], kNew);
+}
+
+TEST(TemporaryKeyFile, NameIsNeverAKeyFileNameAndNeverCountsAsAUser) {
+  for (const char16_t* name : {u"Ann", u"Ann2", u"ann_2", u"x.user"}) {
+    PathBuffer<char16_t> path;
+    ASSERT_EQ(BuildUserKeyFilePath(u"C:\\Program Files\\Cryptelle", name, &path), 1);
+    EXPECT_EQ(IsUserKeyFileName(path.c_str()), 1);
+    ASSERT_EQ(path.Append(kTemporaryKeyFileSuffix), 1);
+    EXPECT_EQ(IsUserKeyFileName(path.c_str()), 0);
+  }
 }
 
 }  // namespace

@@ -4,6 +4,8 @@
 #include <gtest/gtest.h>
 #include <string.h>
 #include <windows.h>
+// windows.h first: the descriptor-text header builds on it.
+#include <sddl.h>
 
 #include <fstream>
 #include <iterator>
@@ -17,6 +19,7 @@
 #include "disk_key.h"
 #include "golden_inputs.h"
 #include "program_folder.h"
+#include "win/private_folder_security.h"
 #include "win/system_probes.h"
 
 namespace {
@@ -48,7 +51,22 @@ struct Faults {
   bool failFlush = false;
   bool failCreate = false;  // as in a read-only folder
   bool failMove = false;    // as if the machine stopped before the replace
+  std::wstring reparsePoint;  // reported as a junction or symbolic link
 } g_faults;
+
+// Each created file with the descriptor (as SDDL) its create call was given.
+std::vector<std::pair<std::wstring, std::wstring>> g_created;
+
+std::wstring Sddl(LPSECURITY_ATTRIBUTES sa) {
+  LPWSTR text = nullptr;
+  if (sa == nullptr ||
+      !ConvertSecurityDescriptorToStringSecurityDescriptorW(
+          sa->lpSecurityDescriptor, SDDL_REVISION_1, DACL_SECURITY_INFORMATION, &text, nullptr))
+    return L"<none>";
+  const std::wstring sddl(text);
+  LocalFree(text);
+  return sddl;
+}
 
 BOOL WINAPI FaultWrite(HANDLE file, LPCVOID data, DWORD length, LPDWORD written, LPOVERLAPPED o) {
   if (g_faults.failWrite) {
@@ -76,7 +94,12 @@ HANDLE WINAPI FaultCreate(LPCWSTR path, DWORD access, DWORD share, LPSECURITY_AT
     SetLastError(ERROR_ACCESS_DENIED);
     return INVALID_HANDLE_VALUE;
   }
+  if (disposition == CREATE_NEW) g_created.emplace_back(path, Sddl(sa));
   return CreateFileW(path, access, share, sa, disposition, flags, templ);
+}
+DWORD WINAPI FaultAttributes(LPCWSTR path) {
+  const DWORD attributes = GetFileAttributesW(path);
+  return path == g_faults.reparsePoint ? attributes | FILE_ATTRIBUTE_REPARSE_POINT : attributes;
 }
 BOOL WINAPI FaultMove(LPCWSTR from, LPCWSTR to, DWORD flags) {
   if (g_faults.failMove) {
@@ -173,7 +196,9 @@ class AccountFiles : public ::testing::Test {
     calls.flushFileBuffers = FaultFlush;
     calls.createFile = FaultCreate;
     calls.moveFileEx = FaultMove;
+    calls.getFileAttributes = FaultAttributes;
     g_faults = Faults{};
+    g_created.clear();
     g_messages.clear();
     g_stream.Reset();
   }
@@ -183,7 +208,7 @@ class AccountFiles : public ::testing::Test {
   }
 
   std::wstring KeyPath() const { return folder_ + L"\\Key\\Ann.user"; }
-  std::wstring TemporaryPath() const { return folder_ + L"\\Key\\Ann2.user"; }
+  std::wstring TemporaryPath() const { return folder_ + L"\\Key\\Ann.user.new"; }
   std::wstring RecoveryPath() const { return folder_ + L"\\PRF\\Ann.prf"; }
 
   void CreateUser() {
@@ -460,6 +485,161 @@ TEST_F(AccountFiles, FolderAndLocateOperations) {
                RemoveDirectoryW((folder_ + L"\\CryptDsks").c_str())));
   WriteAll(folder_ + L"\\CryptDsks", Bytes{0});
   EXPECT_EQ(StorageFolderExists(), 0);  // a plain file is not the folder
+}
+
+TEST_F(AccountFiles, EveryKeyTemporaryAndRecoveryFileIsCreatedPrivate) {
+  CreateUser();
+  ASSERT_EQ(ChangePassword(), 1);
+  ASSERT_EQ(LocateRecoveryFile(UserName, true), 0);
+  AnswerTexts answers;
+  SetAnswers(answers);
+  ASSERT_EQ(WriteRecoveryFile(nullptr, answers), 1);
+  const std::wstring privateSddl = L"D:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)";
+  const std::vector<std::pair<std::wstring, std::wstring>> expected = {
+      {KeyPath(), privateSddl}, {TemporaryPath(), privateSddl}, {RecoveryPath(), privateSddl}};
+  EXPECT_EQ(g_created, expected);
+}
+
+// Under Wine a symbolic link to a folder reads as a reparse point, so the
+// Key folder can really be one; for the files the seam says so.
+bool MakeUnixLink(const std::wstring& target, const std::wstring& link) {
+  using UnixName = char*(CDECL*)(LPCWSTR);
+  const auto unixName = reinterpret_cast<UnixName>(reinterpret_cast<void*>(
+      GetProcAddress(GetModuleHandleW(L"kernel32"), "wine_get_unix_file_name")));
+  if (unixName == nullptr) return false;
+  char* from = unixName(target.c_str());
+  char* to = unixName(link.c_str());
+  std::wstring command = L"Z:\\bin\\ln -s \"" + Widen(from) + L"\" \"" + Widen(to) + L"\"";
+  HeapFree(GetProcessHeap(), 0, from);
+  HeapFree(GetProcessHeap(), 0, to);
+  STARTUPINFOW startup = {};
+  startup.cb = sizeof(startup);
+  PROCESS_INFORMATION process;
+  if (!CreateProcessW(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+                      &process))
+    return false;
+  WaitForSingleObject(process.hProcess, 10000);
+  CloseHandle(process.hThread);
+  CloseHandle(process.hProcess);
+  return (GetFileAttributesW(link.c_str()) & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
+}
+
+TEST_F(AccountFiles, NoAccountFileIsReachedThroughAJunctionOrLink) {
+  uint8_t key[kDiskKeySize];
+  AnswerTexts answers;
+  SetAnswers(answers);
+  CreateUser();
+  g_faults.reparsePoint = KeyPath();
+  EXPECT_EQ(VerifyUserPassword(nullptr), -1);
+  EXPECT_EQ(ReadUserKeyFile(nullptr, key), -1);
+  EXPECT_EQ(ChangePassword(), -1);
+  ASSERT_EQ(LocateRecoveryFile(UserName, true), 0);
+  g_faults.reparsePoint = folder_ + L"\\PRF";
+  EXPECT_EQ(WriteRecoveryFile(nullptr, answers), -1);
+  EXPECT_FALSE(FileExists(RecoveryPath()));
+  ASSERT_TRUE(CopyFileW(GoldenPath(kGoldenRecoveryFileName).c_str(), RecoveryPath().c_str(), TRUE));
+  EXPECT_EQ(ReadRecoveryFile(nullptr, answers), -1);
+  g_faults.reparsePoint = RecoveryPath();
+  EXPECT_EQ(ReadRecoveryFile(nullptr, answers), -1);
+  g_faults.reparsePoint.clear();
+
+  // A Key folder that is really a link.
+  const std::wstring elsewhere = folder_ + L"\\elsewhere";
+  ASSERT_TRUE(CreateDirectoryW(elsewhere.c_str(), nullptr));
+  ASSERT_TRUE(MoveFileW(KeyPath().c_str(), (elsewhere + L"\\Ann.user").c_str()));
+  ASSERT_TRUE(RemoveDirectoryW((folder_ + L"\\Key").c_str()));
+  ASSERT_TRUE(MakeUnixLink(elsewhere, folder_ + L"\\Key"));
+  EXPECT_EQ(VerifyUserPassword(nullptr), -1);
+  EXPECT_EQ(ReadUserKeyFile(nullptr, key), -1);
+  ASSERT_TRUE(DeleteFileW((elsewhere + L"\\Ann.user").c_str()));
+  EXPECT_EQ(WriteUserKeyFile(nullptr), -1);
+  EXPECT_FALSE(FileExists(elsewhere + L"\\Ann.user"));
+  EXPECT_TRUE(g_messages.empty());
+}
+
+// A change whose replace did not happen leaves the key file under the old
+// password and its successor under the new one. Whatever became of the key
+// file since, the next check with either password settles it.
+TEST_F(AccountFiles, SuccessorOfAnUnfinishedChangeIsSettledByTheNextCheck) {
+  CreateUser();
+  const Bytes oldFile = ReadAll(KeyPath());
+  g_faults.failMove = true;
+  ASSERT_EQ(ChangePassword(), -1);
+  g_faults.failMove = false;
+  const Bytes newFile = ReadAll(TemporaryPath());
+  ASSERT_EQ(newFile.size(), kUserKeyFileSize);
+  EXPECT_EQ(LocateUserKeyFile(L"Ann", false), 1);
+
+  enum KeyFile { kWhole, kMissing, kShort, kOverwritten };
+  struct Case {
+    const char* name;
+    KeyFile keyFile;
+    const char16_t* password;
+    int expected;
+    const Bytes* keyAfter;  // null: no key file
+    bool successorStays;
+  };
+  const Bytes overwritten(kUserKeyFileSize, 0x5C);
+  const Case cases[] = {
+      {"key file opens: successor goes", kWhole, kGoldenPassword, 1, &oldFile, false},
+      {"successor opens: it replaces the old", kWhole, kGoldenNewPassword, 1, &newFile, false},
+      {"key file missing", kMissing, kGoldenNewPassword, 1, &newFile, false},
+      {"key file cut short", kShort, kGoldenNewPassword, 1, &newFile, false},
+      {"key file overwritten", kOverwritten, kGoldenNewPassword, 1, &newFile, false},
+      {"neither opens", kWhole, u"wrong", 0, &oldFile, true},
+      {"only the successor, which does not open", kMissing, u"wrong", 0, nullptr, true},
+  };
+  for (const Case& c : cases) {
+    DeleteFileW(KeyPath().c_str());
+    if (c.keyFile == kWhole) WriteAll(KeyPath(), oldFile);
+    if (c.keyFile == kShort) WriteAll(KeyPath(), Bytes(oldFile.begin(), oldFile.begin() + 500));
+    if (c.keyFile == kOverwritten) WriteAll(KeyPath(), overwritten);
+    WriteAll(TemporaryPath(), newFile);
+    g_messages.clear();
+    SetText(UserKeyFilePath, KeyPath());
+    SetText(Password.get(), Wide(c.password));
+    EXPECT_EQ(VerifyUserPassword(nullptr), c.expected) << c.name;
+    EXPECT_EQ(g_messages.size(), c.expected == 0 ? 1u : 0u) << c.name;
+    EXPECT_EQ(ReadAll(KeyPath()), c.keyAfter != nullptr ? *c.keyAfter : Bytes{}) << c.name;
+    EXPECT_EQ(FileExists(TemporaryPath()), c.successorStays) << c.name;
+  }
+
+  // Once settled, the next change goes through.
+  WriteAll(KeyPath(), oldFile);
+  WriteAll(TemporaryPath(), newFile);
+  SetText(Password.get(), Wide(kGoldenPassword));
+  ASSERT_EQ(VerifyUserPassword(nullptr), 1);
+  EXPECT_EQ(ChangePassword(), 1);
+  EXPECT_EQ(ReadAll(KeyPath()), newFile);
+}
+
+// The check's key stays only while the operation that asked for it runs:
+// a log-in whose mount never reads (cancelled, driver busy, no letter), a
+// check without any read to follow (Change Password) or a read that took it.
+TEST_F(AccountFiles, PasswordCheckKeepsNoKeyBeyondItsOperation) {
+  CreateUser();
+  SetText(UserKeyFilePath, KeyPath());
+  uint8_t key[kDiskKeySize];
+  ASSERT_EQ(VerifyUserPassword(nullptr), 1);
+  EXPECT_FALSE(AccountKeyRemembered());
+  {
+    RememberedAccountKeyScope logIn;
+    ASSERT_EQ(VerifyUserPassword(nullptr), 1);
+    EXPECT_TRUE(AccountKeyRemembered());
+  }
+  EXPECT_FALSE(AccountKeyRemembered());
+  {
+    RememberedAccountKeyScope logIn;
+    ASSERT_EQ(VerifyUserPassword(nullptr), 1);
+    ASSERT_EQ(ReadUserKeyFile(nullptr, key), 1);
+    EXPECT_FALSE(AccountKeyRemembered());
+  }
+  {
+    RememberedAccountKeyScope logIn;
+    SetText(Password.get(), L"wrong");
+    ASSERT_EQ(VerifyUserPassword(nullptr), 0);
+    EXPECT_FALSE(AccountKeyRemembered());
+  }
 }
 
 }  // namespace
