@@ -52,6 +52,11 @@ void PoolMix(RandomPoolState* state) {
   state->writeIndex = 0;
 }
 
+void PoolStir(RandomPoolState* state, const uint8_t* bytes, size_t length) {
+  for (size_t i = 0; i < kRandomPoolSize; ++i)
+    state->pool[i] = static_cast<uint8_t>(state->pool[i] + bytes[i % length]);
+}
+
 bool PoolExtract(RandomPoolState* state, uint8_t* destination, size_t length) {
   if (length == 0 || length > kRandomPoolMaxRequest) return false;
   PoolMix(state);

@@ -31,6 +31,11 @@ void PoolAddBytes(RandomPoolState* state, const void* data, int length);
 // bytes that follow it (modulo 256) into its 20 bytes; resets the index.
 void PoolMix(RandomPoolState* state);
 
+// Adds bytes[i % length] to pool byte i for every i of the 256, leaving the
+// write index alone: every window of the next mix covers all of bytes, so
+// every byte extracted after it depends on each of them. length is 1..256.
+void PoolStir(RandomPoolState* state, const uint8_t* bytes, size_t length);
+
 // Mix, copy bytes 0..length-1 out, invert bytes 0..255, mix again. length is
 // 1..256; anything else copies nothing and returns false (pool untouched).
 bool PoolExtract(RandomPoolState* state, uint8_t* destination, size_t length);

@@ -24,7 +24,7 @@ struct EntropyPoolState {
   KeyboardHistory keyboard;
   HMODULE networkLibrary;
   int productType = -1;
-  DWORD perfDataSize = 65536;  // grows until the performance data fit
+  DWORD perfDataSize = 65536;  // grows until the performance data fit, up to 16 MiB
 };
 
 extern EntropyPoolState EntropyPool;

@@ -3,6 +3,7 @@
 #include <string.h>
 
 #include "entropy_pool_state.h"
+#include "random_pool_win.h"
 
 void RandomPoolTakeSnapshot(RandomPoolSnapshot* snapshot) {
   memset(snapshot, 0, sizeof(*snapshot));
@@ -16,5 +17,12 @@ void RandomPoolTakeSnapshot(RandomPoolSnapshot* snapshot) {
   snapshot->writeIndex = EntropyPool.state.writeIndex;
   if (EntropyPool.buffer != nullptr)
     memcpy(snapshot->pool, EntropyPool.buffer, kRandomPoolBufferSize);
+  LeaveCriticalSection(&EntropyPool.lock);
+}
+
+void RandomPoolRunSlowPoll() {
+  if (!EntropyPool.started) return;
+  EnterCriticalSection(&EntropyPool.lock);
+  SlowPoll();
   LeaveCriticalSection(&EntropyPool.lock);
 }

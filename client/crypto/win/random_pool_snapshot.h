@@ -1,5 +1,5 @@
-// For tests only: a look at the entropy pool under its lock. Built into the
-// test-support library, never into the client.
+// For tests only: a look at the entropy pool under its lock, and a slow poll
+// on demand. Built into the test-support library, never into the client.
 #pragma once
 
 #include <stdint.h>
@@ -14,3 +14,6 @@ struct RandomPoolSnapshot {
 };
 
 void RandomPoolTakeSnapshot(RandomPoolSnapshot* snapshot);
+
+// Runs the slow poll again under the lock of a started pool.
+void RandomPoolRunSlowPoll();

@@ -14,6 +14,7 @@ namespace {
 
 constexpr DWORD kPollIntervalMs = 250;
 constexpr DWORD kPerfDataGrowth = 4096;
+constexpr DWORD kPerfDataCap = 16 << 20;  // the slow poll holds the lock on the UI thread
 constexpr size_t kSystemRandomBytes = 32;
 
 BOOL SystemRandom(void* destination, ULONG length) {
@@ -99,6 +100,7 @@ void AddDiskStatistics() {
   }
 }
 
+// The data grow the buffer up to the cap; beyond it the source is skipped.
 void AddPerformanceData() {
   for (;;) {
     uint8_t* buffer =
@@ -107,7 +109,7 @@ void AddPerformanceData() {
     DWORD size = EntropyPool.perfDataSize;
     const LSTATUS status = RandomPoolSystemCalls().regQueryValueEx(HKEY_PERFORMANCE_DATA, L"Global",
                                                                    nullptr, nullptr, buffer, &size);
-    if (status == ERROR_MORE_DATA) {
+    if (status == ERROR_MORE_DATA && EntropyPool.perfDataSize < kPerfDataCap) {
       HeapFree(GetProcessHeap(), 0, buffer);
       EntropyPool.perfDataSize += kPerfDataGrowth;
       continue;
@@ -289,7 +291,7 @@ int RandomPoolGetBytes(uint8_t* destination, size_t length) {
   uint8_t system[kSystemRandomBytes];
   int result = -1;
   if (RandomPoolSystemCalls().systemRandom(system, sizeof(system))) {
-    RandomPoolAddBytes(sizeof(system), system);
+    PoolStir(&EntropyPool.state, system, sizeof(system));
     result = PoolExtract(&EntropyPool.state, destination, length) ? 1 : -1;
   }
   SecureWipe(system, sizeof(system));

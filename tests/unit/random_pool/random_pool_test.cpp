@@ -123,6 +123,39 @@ TEST(RandomPoolExtraction, LengthsOutside1To256AreRefusedWithoutTouchingThePool)
   EXPECT_EQ(p.bytes, Buffer{});
 }
 
+// The system's 32 bytes reach every byte of a whole extraction, wherever the
+// write index stands: changing any one of them changes each output byte for
+// some choice of which one (an unreached byte would never change).
+TEST(RandomPoolStirring, SystemBytesReachEveryExtractedByteFromEveryWritePosition) {
+  uint8_t system[32];
+  for (size_t i = 0; i < sizeof(system); ++i) system[i] = static_cast<uint8_t>(i * 37 + 5);
+  for (uint32_t index = 0; index <= 256; ++index) {
+    Pool start;
+    for (size_t i = 0; i < kRandomPoolBufferSize; ++i)
+      start.bytes[i] = static_cast<uint8_t>(i * 13 + index);
+    const auto extract = [&](const uint8_t* stirred, uint8_t out[256]) {
+      Pool p;
+      p.bytes = start.bytes;
+      p.state.writeIndex = index;
+      PoolStir(&p.state, stirred, 32);
+      EXPECT_EQ(p.state.writeIndex, index);
+      PoolExtract(&p.state, out, 256);
+    };
+    uint8_t base[256];
+    extract(system, base);
+    bool reached[256] = {};
+    for (size_t k = 0; k < sizeof(system); ++k) {
+      uint8_t changed[32];
+      memcpy(changed, system, sizeof(changed));
+      changed[k] ^= 0x01;
+      uint8_t out[256];
+      extract(changed, out);
+      for (size_t i = 0; i < 256; ++i) reached[i] = reached[i] || out[i] != base[i];
+    }
+    for (size_t i = 0; i < 256; ++i) ASSERT_TRUE(reached[i]) << "index " << index << " byte " << i;
+  }
+}
+
 uint32_t Flags(uint32_t scanCode, bool released, uint32_t repeat = 1, bool alt = false) {
   return repeat | scanCode << 16 | (alt ? 1u << 29 : 0) | (released ? 1u << 31 : 0);
 }

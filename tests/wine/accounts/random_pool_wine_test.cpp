@@ -75,6 +75,28 @@ TEST(RandomPoolOnWindows, FailedStartIsUndoneThenAStartedPoolServesDistinctBytes
   EXPECT_EQ(RandomPoolGetBytes(bytes, sizeof(bytes)), 1);
 }
 
+// Performance data that never fit: the buffer grows to 16 MiB, no further,
+// and the slow poll goes on without them.
+DWORD g_largestOffered;
+int g_queries;
+LSTATUS WINAPI PerformanceDataNeverFit(HKEY, LPCWSTR, LPDWORD, LPDWORD, LPBYTE, LPDWORD size) {
+  ++g_queries;
+  if (*size > g_largestOffered) g_largestOffered = *size;
+  return ERROR_MORE_DATA;
+}
+
+TEST(RandomPoolOnWindows, SlowPollGivesUpPerformanceDataAt16MiB) {
+  RandomPoolSystem& calls = RandomPoolSystemCalls();
+  const RandomPoolSystem real = calls;
+  calls.regQueryValueEx = PerformanceDataNeverFit;
+  RandomPoolRunSlowPoll();
+  calls = real;
+  EXPECT_EQ(g_largestOffered, 16u << 20);
+  EXPECT_EQ(g_queries, 1 + ((16 << 20) - 65536) / 4096);
+  uint8_t bytes[20];
+  EXPECT_EQ(RandomPoolGetBytes(bytes, sizeof(bytes)), 1);
+}
+
 // Which events count is decided by portable code tested natively; here the
 // procedures take the system's structures and never pass events on.
 TEST(RandomPoolOnWindows, HookProceduresTakeRealStructuresAndReturnZero) {
