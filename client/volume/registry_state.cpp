@@ -81,7 +81,7 @@ int ReadOpenFlagDriveLetter(WCHAR* letter) {
                        &bytes) != ERROR_SUCCESS ||
       bytes == 0)
     return 0;
-  if (wcslen(value) != 2 || value[1] != L':') return 0;
+  if (wcslen(value) != 2 || value[1] != L':' || value[0] < L'A' || value[0] > L'Z') return 0;
   *letter = value[0];
   return 1;
 }

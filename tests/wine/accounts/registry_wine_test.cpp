@@ -63,7 +63,7 @@ TEST_F(RegistryState, OpenFlagIsWrittenReadAndCleared) {
 
 TEST_F(RegistryState, MalformedOpenFlagsCountAsChangedOutside) {
   WCHAR letter = 0;
-  const std::wstring forms[] = {L"H", L"H:\\", L"", L"HH"};
+  const std::wstring forms[] = {L"H", L"H:\\", L"", L"HH", L"@:", L"[:", L"h:", L"1:"};
   for (const std::wstring& form : forms) {
     SetRaw(kOpenFlagValue, REG_SZ, form.c_str(), static_cast<DWORD>((form.size() + 1) * 2));
     EXPECT_EQ(ReadOpenFlagDriveLetter(&letter), 0) << std::string(form.begin(), form.end());
