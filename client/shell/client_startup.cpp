@@ -9,6 +9,7 @@
 #include "dialog_messages.h"
 #include "message_box.h"
 #include "random_pool_win.h"
+#include "session_window.h"
 #include "registry_state.h"
 #include "resource_ids.h"
 #include "shell_rules.h"
@@ -30,7 +31,7 @@ void OnSessionChanged(bool open) {
 
 int ShowDriveState(bool open, const wchar_t* tooltip) {
   const ShellState& shell = ClientShell();
-  return UpdateTrayIcon(tooltip, open ? shell.OpenIcon : shell.LockedIcon);
+  return UpdateTrayIcon(tooltip, open ? shell.OpenIcon : shell.LockedIcon, !shell.QuietLock);
 }
 
 void RegisterWithVolume() {
@@ -82,7 +83,9 @@ bool SettleEarlierRun() {
     return false;
   }
   const StaleDriveOutcome outcome = ShowPrivacyAlertDialog(letter);
-  if (outcome == StaleDriveOutcome::kCancelled) return false;
+  if (outcome == StaleDriveOutcome::kCancelled || outcome == StaleDriveOutcome::kErrorShown) {
+    return false;
+  }
   if (outcome != StaleDriveOutcome::kLocked || !volume.SharedDocumentsFolderKnown ||
       volume.SharedDocumentsKind != FileSystemKind::kOther) {
     ShowErrorBox(nullptr, CT_W(CT_MSG_GENERAL_ERROR));
@@ -169,6 +172,7 @@ int RunClient(HINSTANCE instance) {
     ShowErrorBox(nullptr, CT_W(CT_MSG_TRAY_ADD_FAILED));
     return 0;
   }
+  CreateSessionWindow();
   const bool logIn = shell.UsersRegistered && shell.UserKeyFilesPresent;
   PostMessageW(shell.mainWindow, logIn ? UM_SHOW_LOG_IN : UM_SHOW_WELCOME, 0, 0);
   return RunMessageLoop();

@@ -6,6 +6,7 @@
 #include <initializer_list>
 
 #include "account_state.h"
+#include "auto_lock.h"
 #include "client_dialogs.h"
 #include "dialog_messages.h"
 #include "client_texts.h"
@@ -21,6 +22,11 @@
 
 namespace {
 
+constexpr UINT_PTR kEndTimer = 1;   // the program ends once the Locked balloon was up
+constexpr UINT_PTR kIdleTimer = 2;  // the automatic lock's idle check
+constexpr UINT kLockedBalloonMs = 20000;
+constexpr UINT kIdleCheckMs = 30000;
+
 bool TrayEventsAllowed() {
   const ShellState& shell = ClientShell();
   return !shell.TrayBusy && Volume().CurrentDriveLetter != 0 && shell.SessionOpen;
@@ -35,10 +41,12 @@ void ShowTrayMenu() {
     return;
   }
   if (!shell.TrayMenuEnabled) {
-    for (UINT id : {IDM_MANUAL, IDM_WEB_SITE, IDM_ABOUT, IDM_EXPLORER, IDM_LOCK_EXIT}) {
+    for (UINT id : {IDM_MANUAL, IDM_WEB_SITE, IDM_ABOUT, IDM_EXPLORER, IDM_LOCK_EXIT,
+                    IDM_AUTO_LOCK_SUSPEND, IDM_AUTO_LOCK_WORKSTATION, IDM_AUTO_LOCK_IDLE}) {
       EnableMenuItem(popup, id, MF_BYCOMMAND | MF_GRAYED);
     }
   }
+  ShowAutoLockChoices(popup);
   POINT cursor = {};
   GetCursorPos(&cursor);
   SetForegroundWindow(shell.mainWindow);
@@ -92,6 +100,16 @@ void OnDestroy() {
 
 void Post(UINT message) {
   PostMessageW(ClientShell().mainWindow, message, 0, 0);
+}
+
+void OnTimer(UINT_PTR id) {
+  if (id == kIdleTimer) {
+    CheckIdleLock();
+    return;
+  }
+  if (id != kEndTimer) return;
+  KillTimer(ClientShell().mainWindow, kEndTimer);
+  Post(WM_DESTROY);
 }
 
 // The dialog chain; false for messages that are not part of it.
@@ -156,10 +174,21 @@ LRESULT Dispatch(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
       return 0;
     case WM_COMMAND: {
       const int id = LOWORD(wParam);
+      if (ToggleAutoLockChoice(id)) return 0;
       if (id < IDM_EXPLORER || id > IDM_WEB_SITE || id == IDM_UNUSED) break;
-      if (MenuCommand(id) == 1 && id == IDM_LOCK_EXIT) Post(WM_DESTROY);
+      // The program ends once the Locked balloon has been up, without
+      // holding up the messages meanwhile.
+      if (MenuCommand(id) == 1 && id == IDM_LOCK_EXIT) {
+        SetTimer(window, kEndTimer, kLockedBalloonMs, nullptr);
+      }
       return 0;
     }
+    case WM_TIMER:
+      OnTimer(wParam);
+      return 0;
+    case WM_CREATE:
+      SetTimer(window, kIdleTimer, kIdleCheckMs, nullptr);
+      return 0;
     case kTrayCallbackMessage:
       OnTrayCallback(lParam);
       return 0;

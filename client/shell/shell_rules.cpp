@@ -58,3 +58,32 @@ int BuildOpenTooltip(char16_t driveLetter, char16_t out[kTooltipUnits]) {
 int BuildStorageShortcutPath(const char16_t* sharedDocumentsFolder, PathBuffer<char16_t>* out) {
   return out->AssignJoined(sharedDocumentsFolder, CT_U(CT_SHORTCUT_FILE));
 }
+
+unsigned long ClampIdleMinutes(unsigned long minutes) {
+  return minutes >= 1 && minutes <= 1440 ? minutes : 15;
+}
+
+bool IdleLongEnough(uint32_t now, uint32_t lastInput, unsigned long minutes) {
+  const uint32_t idleMs = now - lastInput;  // modulo 2^32: right across the wrap
+  return idleMs >= static_cast<uint64_t>(minutes) * 60000u;
+}
+
+int BuildIdleMenuText(unsigned long minutes, char16_t* out, size_t units) {
+  char16_t number[8];
+  size_t digits = 0;
+  do {
+    number[digits++] = static_cast<char16_t>(u'0' + minutes % 10);
+    minutes /= 10;
+  } while (minutes != 0 && digits < 7);
+  char16_t text[64];
+  size_t used = 0;
+  for (const char16_t* unit = CT_U(CT_MENU_AUTO_LOCK_IDLE_HEAD); *unit != 0; ++unit) {
+    text[used++] = *unit;
+  }
+  while (digits != 0) text[used++] = number[--digits];
+  for (const char16_t* unit = CT_U(CT_MENU_AUTO_LOCK_IDLE_TAIL); *unit != 0; ++unit) {
+    text[used++] = *unit;
+  }
+  text[used] = 0;
+  return CopyIntoField(text, out, units);
+}

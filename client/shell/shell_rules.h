@@ -32,3 +32,15 @@ int BuildStorageShortcutPath(const char16_t* sharedDocumentsFolder, PathBuffer<c
 // Copies text into a fixed field of `units` (terminator included). 1 when it
 // fits, else 0 with the field emptied.
 int CopyIntoField(const char16_t* text, char16_t* field, size_t units);
+
+// The idle minutes a user may choose for the automatic lock: 1 to 1440;
+// anything else is the default, 15.
+unsigned long ClampIdleMinutes(unsigned long minutes);
+
+// True when the last input lies at least `minutes` before `now` (both in the
+// milliseconds of GetTickCount, which wraps after 49.7 days).
+bool IdleLongEnough(uint32_t now, uint32_t lastInput, unsigned long minutes);
+
+// The idle item of the tray menu: "After N minutes without input". 1, or 0
+// when it does not fit `units`.
+int BuildIdleMenuText(unsigned long minutes, char16_t* out, size_t units);

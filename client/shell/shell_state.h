@@ -30,6 +30,10 @@ struct ShellState {
   bool TrayBusy = false;
   unsigned ExplorerOpenCount = 0;
 
+  // A lock that shows no box and no balloon (the session's end, an
+  // automatic lock) is in progress.
+  bool QuietLock = false;
+
   bool TrayIconAdded = false;
   NOTIFYICONDATAW trayRecord = {};
 };

@@ -71,7 +71,8 @@ int UserKeyFilesExist() {
   do {
     if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) continue;
     PathBuffer<char16_t> path;
-    if (path.AssignJoined(folder.c_str(), AsUtf16(entry.cFileName)) != 1) return -1;
+    // A name too long for a path cannot be a user's key file.
+    if (path.AssignJoined(folder.c_str(), AsUtf16(entry.cFileName)) != 1) continue;
     if (IsUserKeyFileName(path.c_str()) == 1) return 1;
   } while (FindNextFileW(search.get(), &entry));
   return 0;

@@ -18,7 +18,7 @@ int CheckOsVersion();
 // SharedDocumentsFolderKnown when it cannot be read.
 FileSystemKind GetSharedDocumentsKind();
 // 1 a user key file exists in the Key folder, 0 none or not listable, -1
-// path error (after the general error message).
+// the folder's own path does not fit (after the general error message).
 int UserKeyFilesExist();
 // 1, or 0 after the general error message.
 int RegisterMainWindowClass();

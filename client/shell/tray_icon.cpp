@@ -79,7 +79,7 @@ int AddTrayIcon() {
   return 1;
 }
 
-int UpdateTrayIcon(const wchar_t* tooltip, HICON icon) {
+int UpdateTrayIcon(const wchar_t* tooltip, HICON icon, bool balloon) {
   ShellState& shell = ClientShell();
   if (!shell.TrayIconAdded) return 0;
   BalloonTexts texts;
@@ -90,7 +90,28 @@ int UpdateTrayIcon(const wchar_t* tooltip, HICON icon) {
   CopyField(texts.title, record.szInfoTitle, ARRAYSIZE(record.szInfoTitle));
   CopyField(texts.text, record.szInfo, ARRAYSIZE(record.szInfo));
   record.uTimeout = kUpdateBalloonMs;
-  return Shell_NotifyIconW(NIM_MODIFY, &record) ? 1 : 0;
+  NOTIFYICONDATAW sent = record;
+  if (!balloon) sent.uFlags &= ~NIF_INFO;
+  return Shell_NotifyIconW(NIM_MODIFY, &sent) ? 1 : 0;
+}
+
+int ShowTrayBalloon(const wchar_t* title, const wchar_t* text) {
+  ShellState& shell = ClientShell();
+  if (!shell.TrayIconAdded) return 0;
+  NOTIFYICONDATAW balloon = shell.trayRecord;
+  balloon.uFlags = NIF_INFO;
+  CopyField(title, balloon.szInfoTitle, ARRAYSIZE(balloon.szInfoTitle));
+  CopyField(text, balloon.szInfo, ARRAYSIZE(balloon.szInfo));
+  balloon.uTimeout = kUpdateBalloonMs;
+  return Shell_NotifyIconW(NIM_MODIFY, &balloon) ? 1 : 0;
+}
+
+int ReAddTrayIcon() {
+  ShellState& shell = ClientShell();
+  if (!shell.TrayIconAdded) return 0;
+  NOTIFYICONDATAW again = shell.trayRecord;
+  again.uFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP;
+  return Shell_NotifyIconW(NIM_ADD, &again) ? 1 : 0;
 }
 
 int RemoveTrayIcon() {

@@ -62,6 +62,12 @@
 #define CT_MENU_ABOUT "&About Cryptelle"
 #define CT_MENU_EXPLORER "Cryptelle &Explorer"
 #define CT_MENU_LOCK_EXIT "&Lock && Exit"
+#define CT_MENU_AUTO_LOCK "Lock &automatically"
+#define CT_MENU_AUTO_LOCK_SUSPEND "When the computer &sleeps or hibernates"
+#define CT_MENU_AUTO_LOCK_WORKSTATION "When the &workstation is locked"
+#define CT_MENU_AUTO_LOCK_IDLE_HEAD "After "
+#define CT_MENU_AUTO_LOCK_IDLE_TAIL " minutes without &input"
+#define CT_MENU_AUTO_LOCK_IDLE CT_MENU_AUTO_LOCK_IDLE_HEAD "15" CT_MENU_AUTO_LOCK_IDLE_TAIL
 
 // Tray icon.
 #define CT_BALLOON_LAUNCHED_TITLE "Cryptelle is Launched"
@@ -71,6 +77,11 @@
   "Re-Open using:\nDesktop Cryptelle Icon\nAll Programs -> Cryptelle\nStart Menu -> " \
   "Cryptelle\nType Cryptelle in Start -> Run\nDouble-Click Cryptelle storage file"
 #define CT_BALLOON_OPEN_TITLE "Cryptelle is Open"
+#define CT_MSG_AUTO_LOCK_NOT_SAVED \
+  "Your choice for locking automatically could not be saved in the Windows Registry."
+#define CT_BALLOON_STAYED_OPEN_TITLE "Cryptelle stayed open"
+#define CT_BALLOON_STAYED_OPEN \
+  "Your Cryptelle was not locked automatically because files on it are in use.\n\nClose them, then choose Lock & Exit."
 #define CT_BALLOON_OPEN_HEAD                                                                   \
   "Right-Click for:\nHelp\nCryptelle Explorer\nLock & Exit\n\nShortcut for Cryptelle Storage " \
   "at:\n"

@@ -4,10 +4,12 @@
 
 #include <shlobj.h>
 
+#include <string>
 #include <utility>
 
 #include "cryptdsk_protocol.h"
 #include "drive_links.h"
+#include "message_box.h"
 #include "path_buffer.h"
 #include "registry_state.h"
 #include "secure_wipe.h"
@@ -27,6 +29,17 @@ void ShowLockError(HWND owner, const wchar_t* text) {
 int GiveUp() {
   Volume().host.SessionChanged(true);
   return 0;
+}
+
+// The file system's lock, after its buffers went to the disk. With
+// `dismountFirst` the volume is dismounted before, which closes the files
+// still open on it. False, with LockRefusedInUse, when files hold it.
+bool LockFileSystem(HANDLE device, bool dismountFirst) {
+  FlushFileBuffers(device);  // best effort: the lock flushes as well
+  if (dismountFirst) DismountVolume(device);
+  if (LockVolume(device)) return true;
+  Volume().LockRefusedInUse = true;
+  return false;
 }
 
 // The given letter when it has a volume name, else the first letter
@@ -80,18 +93,17 @@ int CleanUpAfterClose(UniqueFile device, wchar_t letter, const wchar_t* volume, 
   state.CurrentDriveLetter = 0;
   if (StorageShortcutApplies(state) && state.ShortcutCreated) DeleteStorageShortcut();
   if (SetCryptDskOpenFlag(L"", false) != 1 && !quiet) ShowLockError(owner, kLockRegistryText);
-  if (state.host.ShowDriveState(false, kLockedTooltip) == 0) {
-    if (!quiet) ShowLockError(owner, kLockTrayText);
-    return 1;
+  if (state.host.ShowDriveState(false, kLockedTooltip) == 0 && !quiet) {
+    ShowLockError(owner, kLockTrayText);
   }
-  if (state.host.LockedBalloonMs != 0) Sleep(state.host.LockedBalloonMs);
   return 1;
 }
 
 }  // namespace
 
-int LockCryptDsk(int letterGiven, HWND owner, int quiet) {
+int LockCryptDsk(int letterGiven, HWND owner, int quiet, bool dismountFirst) {
   Volume().host.SessionChanged(false);
+  Volume().LockRefusedInUse = false;
   wchar_t volume[kPathBufferUnits];
   wchar_t letter = FindLetter(letterGiven, volume);
   UniqueFile device;
@@ -102,7 +114,7 @@ int LockCryptDsk(int letterGiven, HWND owner, int quiet) {
   } else if (OpenThroughControlDevice(&device, &letter) != 1) {
     return GiveUp();
   }
-  if (!LockVolume(device.get())) return GiveUp();
+  if (!LockFileSystem(device.get(), dismountFirst)) return GiveUp();
   DWORD returned = 0;
   if (!DeviceIoControl(device.get(), IOCTL_CRYPTDSK_CLOSE_IMAGE, nullptr, 0, nullptr, 0, &returned,
                        nullptr)) {
@@ -120,18 +132,27 @@ void DeleteStorageShortcut() {
 
 int LockAndExit(HWND owner) {
   const int letter = Volume().CurrentDriveLetter;
-  if (LockCryptDsk(letter, nullptr, 0) == 1) {
-    Volume().CurrentDriveLetter = 0;
-    return 1;
+  int locked = LockCryptDsk(letter, nullptr, 0);
+  if (locked != 1) {
+    char16_t message[kLetterMessageUnits];
+    if (BuildLetterMessage(static_cast<char16_t>(letter), kLockAndExitReasons, message,
+                           kLetterMessageUnits) != 1) {
+      return 0;
+    }
+    if (!Volume().LockRefusedInUse) {
+      MessageBoxW(owner, AsWide(message), kPrivacyAlertBoxTitle,
+                  MB_SYSTEMMODAL | MB_ICONINFORMATION);
+      return 0;
+    }
+    // Files hold the drive: the user may lock it anyway, losing what they
+    // have not saved.
+    const std::wstring text = std::wstring(AsWide(message)) + kLockAnywayWarning;
+    if (ShowChoice(owner, kPrivacyAlertBoxTitle, text.c_str(), kLockAnywayButton) != IDOK) return 0;
+    locked = LockCryptDsk(letter, nullptr, 0, true);
+    if (locked != 1) return 0;
   }
-  char16_t message[kLetterMessageUnits];
-  if (BuildLetterMessage(static_cast<char16_t>(letter), kLockAndExitReasons, message,
-                         kLetterMessageUnits) != 1) {
-    return 0;
-  }
-  MessageBoxW(owner, AsWide(message), kPrivacyAlertBoxTitle,
-              MB_SYSTEMMODAL | MB_ICONINFORMATION);
-  return 0;
+  Volume().CurrentDriveLetter = 0;
+  return 1;
 }
 
 int BuildPrivacyAlertMessage(wchar_t letter, wchar_t* out, size_t units) {

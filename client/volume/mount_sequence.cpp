@@ -35,7 +35,8 @@ bool Confirmed(HWND owner, int isNewUser) {
   return MessageBoxW(owner, text, title, MB_OKCANCEL) == IDOK;
 }
 
-// 1 with *chosen, 0 after the letters-in-use message, -1 error.
+// 1 with *chosen; -1 error, or after the letters-in-use message, which
+// announces that the program closes (MustCloseProgram).
 int ChooseDriveLetter(HWND owner, wchar_t* chosen) {
   const DWORD used = GetLogicalDrives();
   if (used == 0) return -1;
@@ -50,7 +51,8 @@ int ChooseDriveLetter(HWND owner, wchar_t* chosen) {
   }
   SecureWipeObject(name);
   ShowMountInfo(owner, kLettersInUseText);
-  return 0;
+  MustCloseProgram = true;
+  return -1;
 }
 
 int ReadImageSize(HWND owner, int isNewUser, uint64_t* size) {
@@ -109,8 +111,7 @@ int StartFormatHookIfNeeded() {
     ShowSystemError(error);
     return -1;
   }
-  // The shell offers to format a new disk from Windows 7 on.
-  if (version.major < 6 || version.minor == 0) return 1;
+  if (!IsWindows7OrLater(version.major, version.minor)) return 1;
   VolumeState& volume = Volume();
   volume.FormatHookLibrary = LoadLibraryW(PROMPT_GUARD_LIBRARY);
   if (volume.FormatHookLibrary == nullptr) return -1;
@@ -245,7 +246,8 @@ int RunMount(HWND owner, int isNewUser, OPEN_IMAGE_RECORD* record) {
   if (!Confirmed(owner, isNewUser)) return 0;
   if (IsDriverIdle(owner) != 1) {
     ShowMountInfo(owner, kAlreadyOpenText);
-    return 0;
+    MustCloseProgram = true;  // the text announces it
+    return -1;
   }
   wchar_t letter = 0;
   const int chosen = ChooseDriveLetter(owner, &letter);
@@ -253,9 +255,12 @@ int RunMount(HWND owner, int isNewUser, OPEN_IMAGE_RECORD* record) {
   if (FillRecord(owner, isNewUser, letter, record) != 1) return -1;
   ClearStaleLinks(letter);
   if (LinkAndAttach(owner, letter, record) != 1) return -1;
+  // From here on a failure is locked quietly through this letter, even when
+  // the driver attaches only after the wait gave up: the close request
+  // queues behind the open.
+  Volume().CurrentDriveLetter = letter;
   if (WaitForAttach(owner) != 1) return -1;
   if (SetOpenFlag(letter) != 1) return -1;
-  Volume().CurrentDriveLetter = letter;
   if (isNewUser && (FormatCryptDsk(owner, letter) != 1 || WriteDefaultCryptDsk() != 1)) return -1;
   wchar_t volume[kPathBufferUnits];
   if (AdoptSystemLetter(owner, record, volume) != 1) return -1;

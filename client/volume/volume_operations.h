@@ -16,9 +16,6 @@ struct VolumeHost {
   // The tray shows the drive Open or Locked, with this tooltip and the
   // state's balloon. Non-zero on success.
   int (*ShowDriveState)(bool open, const wchar_t* tooltip) = nullptr;
-  // How long a successful lock keeps the Locked balloon up before the
-  // caller goes on.
-  DWORD LockedBalloonMs = 20000;
 };
 
 // Registers the shell's side; must precede every other call here.
@@ -52,15 +49,18 @@ int RemoveCryptDskDriveLetters(const wchar_t* volumeName, wchar_t letter, bool t
 int FormatCryptDsk(HWND owner, wchar_t letter);
 
 // Locks, detaches and cleans up the drive. 1 detached, 0 not (nothing
-// changed; the caller reports). `letter` 0 or out of range: found from the
-// links or the driver.
-int LockCryptDsk(int letter, HWND owner, int quiet);
+// changed; the caller reports; LockRefusedInUse tells whether open files
+// held it). `letter` 0 or out of range: found from the links or the driver.
+// `dismountFirst` dismounts the volume before locking it, which closes the
+// files open on it.
+int LockCryptDsk(int letter, HWND owner, int quiet, bool dismountFirst = false);
 
 // Deletes the storage shortcut file (made writable first) if it exists.
 void DeleteStorageShortcut();
 
-// The tray's "Lock & Exit": 1 locked (the caller ends the program), 0 not,
-// after the letter message (owned by `owner`).
+// The tray's "Lock & Exit": 1 locked (the caller ends the program once the
+// Locked balloon has been up), 0 not, after the letter message (owned by
+// `owner`). When open files hold the drive the message offers Lock anyway.
 int LockAndExit(HWND owner);
 
 // The Privacy Alert's letter message for `letter` into out (780 units).

@@ -63,6 +63,10 @@ bool IsDriveLetter(int letter) {
   return letter >= 'A' && letter <= 'Z';
 }
 
+bool IsWindows7OrLater(unsigned long major, unsigned long minor) {
+  return major > 6 || (major == 6 && minor >= 1);
+}
+
 int BuildLetterMessage(char16_t letter, const char16_t* reasons, char16_t* out, size_t units) {
   char16_t letterText[sizeof(kLetterText) / sizeof(kLetterText[0])];
   for (size_t i = 0; i < sizeof(kLetterText) / sizeof(kLetterText[0]); ++i) {

@@ -29,6 +29,10 @@ DriveNames MakeDriveNames(char16_t letter);
 // True for 'A' to 'Z'.
 bool IsDriveLetter(int letter);
 
+// The shell offers to format a new, empty disk from Windows 7 (6.1) on, so
+// the format-prompt hook runs there; Windows 10 and 11 report 10.0.
+bool IsWindows7OrLater(unsigned long major, unsigned long minor);
+
 // The letter message of a failed lock: head, "( H: )", reasons. 1, or 0 when
 // it does not fit `units` (out empty).
 int BuildLetterMessage(char16_t letter, const char16_t* reasons, char16_t* out, size_t units);

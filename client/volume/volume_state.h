@@ -23,6 +23,8 @@ struct VolumeState {
   int CurrentDriveLetter = 0;
   // The control device could not be opened at all.
   bool DriverUnavailable = false;
+  // The last lock failed because the file system was in use.
+  bool LockRefusedInUse = false;
 
   wchar_t SharedDocumentsFolder[kPathBufferUnits] = {};
   bool SharedDocumentsFolderKnown = false;

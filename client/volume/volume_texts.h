@@ -77,6 +77,11 @@ inline constexpr char16_t kPrivacyAlertReasons[] =
     u"previous instance of your program and that you would need to restart your computer to run "
     u"the program again.";
 
+inline constexpr wchar_t kLockAnywayWarning[] =
+    L"\n\nLock anyway: your Cryptelle is locked now and the files open on it are closed. "
+    L"Changes not yet saved in them are lost.\nCancel: your Cryptelle stays open.";
+inline constexpr wchar_t kLockAnywayButton[] = L"&Lock anyway";
+
 inline constexpr char16_t kLockAndExitReasons[] =
     u" drive.\nIt could not be locked by the program.\n\nPossible reasons can be:\n1. Open "
     u"file(s) within your Cryptelle\n2. Open folder(s) within your Cryptelle\n3. Your Cryptelle "

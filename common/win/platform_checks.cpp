@@ -44,15 +44,15 @@ bool IsAdministratorsMember() {
   return member;
 }
 
-bool CentreWindowOnDesktop(HWND window) {
+bool CentreWindowOnDesktop(HWND window, bool raise) {
   RECT desktop;
   RECT own;
   if (!GetWindowRect(GetDesktopWindow(), &desktop) || !GetWindowRect(window, &own)) return false;
   const CentredOrigin origin = CentreOrigin(desktop.left, desktop.top, desktop.right,
                                             desktop.bottom, own.right - own.left,
                                             own.bottom - own.top);
-  return SetWindowPos(window, nullptr, origin.x, origin.y, 0, 0, SWP_NOSIZE | SWP_NOZORDER) !=
-         FALSE;
+  return SetWindowPos(window, HWND_TOP, origin.x, origin.y, 0, 0,
+                      SWP_NOSIZE | (raise ? 0 : SWP_NOZORDER)) != FALSE;
 }
 
 bool ReadWindowsVersion(WindowsVersion* version, DWORD* error) {

@@ -11,9 +11,10 @@
 // failure counts as not a member.
 bool IsAdministratorsMember();
 
-// Centres a window on the desktop without changing its size; false when a
-// rectangle cannot be read or the move fails.
-bool CentreWindowOnDesktop(HWND window);
+// Centres a window on the desktop without changing its size, and raises it
+// to the top of the z-order when `raise`; false when a rectangle cannot be
+// read or the move fails.
+bool CentreWindowOnDesktop(HWND window, bool raise = false);
 
 // The Windows version as GetVersionEx reports it to this program.
 struct WindowsVersion {

@@ -5,7 +5,7 @@
 #include <windows.h>
 
 // What became of the container an earlier run left attached.
-enum class StaleDriveOutcome { kLocked, kCancelled, kUnresolved };
+enum class StaleDriveOutcome { kLocked, kCancelled, kUnresolved, kErrorShown };
 // Offers to lock the container attached on `letter` (0: found from the
 // driver).
 StaleDriveOutcome ShowPrivacyAlertDialog(wchar_t letter);

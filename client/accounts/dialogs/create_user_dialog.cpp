@@ -53,6 +53,7 @@ class CreateUserDialog : public DialogBase {
  private:
   void Next() {
     EnableControls(kInputs, CountOf(kInputs), false);
+    MustCloseProgram = false;  // a fault of an earlier screen is over
     WipeText(Password);
     WipeText(UserName);
     WipeText(RecoveryFilePath);

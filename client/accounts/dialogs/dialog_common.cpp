@@ -38,7 +38,7 @@ HWND DialogOwner() {
 }
 
 int CentreDialog(HWND dialog) {
-  return CentreWindowOnDesktop(dialog) ? 1 : 0;
+  return CentreWindowOnDesktop(dialog, true) ? 1 : 0;
 }
 
 void ShowGeneralError(HWND dialog) {

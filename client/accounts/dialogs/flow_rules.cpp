@@ -31,11 +31,12 @@ bool SameText(const char16_t* first, const char16_t* second) {
 StorageSize CheckStorageSize(const char16_t* digits, unsigned* megabytes) {
   if (digits[0] == 0) return StorageSize::kEmpty;
   unsigned value = 0;
-  // The field takes digits only and at most four, so the value stays small;
-  // anything else ends the number as the runtime's conversion would.
-  for (size_t i = 0; i < 5 && digits[i] >= u'0' && digits[i] <= u'9'; ++i) {
+  size_t i = 0;
+  // The field holds at most four characters, so the value stays small.
+  for (; i < 5 && digits[i] >= u'0' && digits[i] <= u'9'; ++i) {
     value = value * 10 + static_cast<unsigned>(digits[i] - u'0');
   }
+  if (digits[i] != 0 && i < 5) return StorageSize::kNotANumber;
   if (value < kMinimumStorageMb) return StorageSize::kBelowMinimum;
   if (value > kMaximumStorageMb) return StorageSize::kAboveMaximum;
   *megabytes = value;

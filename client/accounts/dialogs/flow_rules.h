@@ -28,6 +28,7 @@ bool SameText(const char16_t* first, const char16_t* second);
 
 enum class StorageSize {
   kEmpty,
+  kNotANumber,
   kBelowMinimum,
   kAboveMaximum,
   kAccepted,
@@ -36,7 +37,8 @@ enum class StorageSize {
 constexpr unsigned kMinimumStorageMb = 5;
 constexpr unsigned kMaximumStorageMb = 9999;
 
-// The size field's decimal digits (the field holds at most four). The value
+// The size field: decimal digits only (the field holds at most four), the
+// one reading of it that validation, Browse and the mount share. The value
 // goes to *megabytes when accepted.
 StorageSize CheckStorageSize(const char16_t* digits, unsigned* megabytes);
 

@@ -49,6 +49,7 @@ class LogInDialog : public DialogBase {
  private:
   void LogIn() {
     EnableControls(kButtons, CountOf(kButtons), false);
+    MustCloseProgram = false;  // a fault of an earlier screen is over
     WaitCursor wait;
     WipeText(Password);
     WipeText(UserName);
@@ -59,7 +60,10 @@ class LogInDialog : public DialogBase {
     if (result == 1) {
       EndAndPost(1, UM_LOGGED_IN);
     } else if (result == 0) {
+      WipeText(Password);  // the next attempt reads the field again
       EnableControls(kButtons, CountOf(kButtons), true);
+    } else if (MustCloseProgram) {
+      EndAndPost(1, UM_EXIT);  // its message said the program closes
     } else {
       ShowGeneralError(window());
     }

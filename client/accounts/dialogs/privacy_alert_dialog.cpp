@@ -22,6 +22,7 @@ class PrivacyAlertDialog : public DialogBase {
  protected:
   void OnInit() override {
     if (CentreDialog(window()) != 1) {
+      outcome_ = StaleDriveOutcome::kErrorShown;
       ShowGeneralError(window());
       return;
     }

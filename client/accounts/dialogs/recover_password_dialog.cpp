@@ -32,6 +32,7 @@ class RecoverPasswordDialog : public DialogBase {
  private:
   void Recover() {
     EnableControls(kButtons, CountOf(kButtons), false);
+    MustCloseProgram = false;  // a fault of an earlier screen is over
     WaitCursor wait;
     RecoveryMessageShown = false;
     const int result = RecoverPassword(window());

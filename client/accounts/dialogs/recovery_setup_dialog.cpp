@@ -47,6 +47,7 @@ class RecoverySetupDialog : public DialogBase {
 
   void Save() {
     EnableControls(kButtons, CountOf(kButtons), false);
+    MustCloseProgram = false;  // a fault of an earlier screen is over
     WaitCursor wait;
     const int result = SaveRecoveryAnswers(window());
     if (result == 1) {

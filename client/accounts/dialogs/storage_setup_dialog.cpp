@@ -39,11 +39,19 @@ int WriteFreeSpace(HWND dialog, unsigned long long sizeMb) {
   return SetDlgItemTextW(dialog, IDC_STORAGE_FREE, figure) ? 1 : -1;
 }
 
+// 1 written; 0 the size is not a number (refused); -1 an empty or zero size.
 int ShowFreeSpace(HWND dialog) {
-  wchar_t size[5];
-  if (ReadControlText(dialog, IDC_STORAGE_SIZE, size, ARRAYSIZE(size)) == 0) return -1;
+  wchar_t size[5] = {};
+  ReadControlText(dialog, IDC_STORAGE_SIZE, size, ARRAYSIZE(size));
+  unsigned accepted = 0;
+  const StorageSize read = CheckStorageSize(AsUtf16(size), &accepted);
+  if (read == StorageSize::kNotANumber) {
+    return Refuse(dialog, CT_W(CT_TITLE_CREATE_USER), CT_W(CT_MSG_ENTER_STORAGE_SIZE),
+                  IDC_STORAGE_SIZE);
+  }
+  // Digits only from here; a size outside the range still gets its figure.
   const unsigned long long sizeMb = wcstoul(size, nullptr, 10);
-  if (sizeMb == 0) return -1;
+  if (read == StorageSize::kEmpty || sizeMb == 0) return -1;
   return WriteFreeSpace(dialog, sizeMb);
 }
 
@@ -134,6 +142,7 @@ class StorageSetupDialog : public DialogBase {
 
   void Create() {
     EnableControls(kInputs, CountOf(kInputs), false);
+    MustCloseProgram = false;  // a fault of an earlier screen is over
     WipeText(StorageFilePath);
     Volume().CurrentDriveLetter = 0;
     WaitCursor wait;

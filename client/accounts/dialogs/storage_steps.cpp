@@ -1,6 +1,7 @@
 // CreateUserStorage: the storage dialog's (808) checks, the key file and the
 // mount that creates, formats and opens the new container.
 #include "account_files.h"
+#include "account_records.h"
 #include "account_state.h"
 #include "client_texts.h"
 #include "dialog_common.h"
@@ -31,6 +32,7 @@ int ReadStorageInput(HWND dialog, PathBuffer<char16_t>* path) {
   unsigned megabytes = 0;
   switch (CheckStorageSize(AsUtf16(size), &megabytes)) {
     case StorageSize::kEmpty:
+    case StorageSize::kNotANumber:
       return Refuse(dialog, title, CT_W(CT_MSG_ENTER_STORAGE_SIZE), IDC_STORAGE_SIZE);
     case StorageSize::kBelowMinimum:
       return Refuse(dialog, title, CT_W(CT_MSG_STORAGE_SIZE_MINIMUM), IDC_STORAGE_SIZE);
@@ -92,6 +94,7 @@ int CreateUserStorage(HWND dialog) {
   // of a failed creation deletes nothing else.
   if (CopyWideText(AsWide(path.c_str()), StorageFilePath) != 1) return -1;
 
+  RememberedAccountKeyScope remembering;  // the read-back's derivation serves the mount
   result = WriteUserKeyFile(dialog);
   if (result == 1) result = VerifyUserPassword(dialog);
   if (result == 1) result = MountUserStorage(dialog, 1);

@@ -37,6 +37,9 @@
 #define IDM_ABOUT 754
 #define IDM_UNUSED 755  // no menu item has this number
 #define IDM_WEB_SITE 756
+#define IDM_AUTO_LOCK_SUSPEND 757
+#define IDM_AUTO_LOCK_WORKSTATION 758
+#define IDM_AUTO_LOCK_IDLE 759
 
 #define IDS_WINDOW_TITLE 100
 

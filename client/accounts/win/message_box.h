@@ -18,6 +18,9 @@ void ShowInfoBox(HWND owner, const wchar_t* title, const wchar_t* text);
 // failing call). 1 when shown, 0 when the system has no text.
 int ShowSystemError(DWORD error);
 
+// An OK/Cancel box whose OK button reads `okText`: IDOK or IDCANCEL.
+int ShowChoice(HWND owner, const wchar_t* title, const wchar_t* text, const wchar_t* okText);
+
 // "Run as administrator required": the control device or the start-up
 // refused us for lack of rights.
 void ShowAdministratorMessage(HWND owner);

@@ -21,6 +21,16 @@ inline std::wstring RegistryText(HKEY root, const wchar_t* key, const wchar_t* v
   return text;
 }
 
+// A REG_DWORD value, or -1.
+inline long long RegistryNumber(HKEY root, const wchar_t* key, const wchar_t* value) {
+  DWORD number = 0;
+  DWORD bytes = sizeof(number);
+  if (RegGetValueW(root, key, value, RRF_RT_REG_DWORD, nullptr, &number, &bytes) != ERROR_SUCCESS) {
+    return -1;
+  }
+  return number;
+}
+
 // The DOS-device target of "X:", or "<none>".
 inline std::wstring LinkTarget(wchar_t letter) {
   const wchar_t device[3] = {letter, L':', 0};

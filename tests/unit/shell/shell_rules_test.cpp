@@ -19,7 +19,7 @@ std::u16string Text(const char16_t* text) {
 TEST(InstanceMutexName, ReplacesEveryBackslashWithAnUnderscore) {
   PathBuffer<char16_t> name;
   ASSERT_EQ(ProgramFolderMutexName(u"C:\\Program Files\\Cryptelle", &name), 1);
-  EXPECT_EQ(Text(name.c_str()), u"C:_Program Files_Cryptelle");
+  EXPECT_EQ(Text(name.c_str()), u"Global\\C:_Program Files_Cryptelle");
 }
 
 TEST(OpenAndExplorerRequest, MatchesTheTerminatedTextOfThirtyTwoBytes) {
@@ -100,4 +100,21 @@ TEST(FieldCopy, FailsWithoutTruncating) {
   EXPECT_EQ(Text(field), u"abc");
   EXPECT_EQ(CopyIntoField(u"abcd", field, 4), 0);
   EXPECT_EQ(field[0], 0);
+}
+
+TEST(IdleLock, CountsAcrossTheTickCounterWrap) {
+  EXPECT_FALSE(IdleLongEnough(100000, 100000 - 14 * 60000, 15));
+  EXPECT_TRUE(IdleLongEnough(100000, 100000 - 15 * 60000, 15));
+  EXPECT_TRUE(IdleLongEnough(1000, 0xFFFFFFFFu - 15 * 60000u + 1000, 15));
+  EXPECT_FALSE(IdleLongEnough(1000, 0xFFFFFFFFu - 60000u, 15));
+}
+
+TEST(IdleLock, MinutesOutsideADayAreTheDefault) {
+  EXPECT_EQ(ClampIdleMinutes(0), 15u);
+  EXPECT_EQ(ClampIdleMinutes(1), 1u);
+  EXPECT_EQ(ClampIdleMinutes(1440), 1440u);
+  EXPECT_EQ(ClampIdleMinutes(1441), 15u);
+  char16_t text[64];
+  ASSERT_EQ(BuildIdleMenuText(120, text, 64), 1);
+  EXPECT_EQ(Text(text), u"After 120 minutes without &input");
 }

@@ -97,3 +97,10 @@ TEST(VolumeRules, OnlyAToZAreDriveLetters) {
 }
 
 }  // namespace
+
+TEST(VolumeRules, FormatPromptHookRunsFromWindows7On) {
+  EXPECT_FALSE(IsWindows7OrLater(5, 1));
+  EXPECT_FALSE(IsWindows7OrLater(6, 0));
+  EXPECT_TRUE(IsWindows7OrLater(6, 1));
+  EXPECT_TRUE(IsWindows7OrLater(10, 0));
+}

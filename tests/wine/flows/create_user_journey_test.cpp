@@ -120,6 +120,9 @@ TEST_F(CreateUserJourney, StorageScreenRefusesSmallSizesNamesNotPlainLongPathsAn
 
   gui::SetControlText(storage, IDC_STORAGE_SIZE, L"4");
   RefusedWith(storage, kCreateUser, CT_W(CT_MSG_STORAGE_SIZE_MINIMUM), IDC_STORAGE_SIZE);
+  // A pasted size that is not a number is refused here, not by the mount.
+  gui::SetControlText(storage, IDC_STORAGE_SIZE, L"12a");
+  RefusedWith(storage, kCreateUser, CT_W(CT_MSG_ENTER_STORAGE_SIZE), IDC_STORAGE_SIZE);
   gui::SetControlText(storage, IDC_STORAGE_SIZE, L"5");
   gui::SetControlText(storage, IDC_STORAGE_NAME, L"My.Box");
   RefusedWith(storage, kCreateUser, CT_W(CT_MSG_STORAGE_NAME_NOT_PLAIN), IDC_STORAGE_NAME);

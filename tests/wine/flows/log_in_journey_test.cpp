@@ -100,7 +100,7 @@ TEST_F(LogInJourney, LockAndExitIsRefusedWhileAFileIsOpenOnTheDrive) {
   HWND mainWindow = gui::WaitForMainWindow();
   ASSERT_NE(mainWindow, nullptr);
   PostMessageW(mainWindow, WM_COMMAND, IDM_LOCK_EXIT, 0);
-  const std::wstring letterMessage = AnswerBox(kPrivacyAlertBoxTitle);
+  const std::wstring letterMessage = AnswerBox(kPrivacyAlertBoxTitle, IDCANCEL);
   EXPECT_EQ(letterMessage.find(L"\nYour Cryptelle is opened as ( H: ) drive.\n"), 0u)
       << letterMessage;
   EXPECT_TRUE(client_.Running());
@@ -121,7 +121,6 @@ TEST_F(LogInJourney, AfterACrashThePrivacyAlertOfTheNextStartLocksTheDrive) {
   HWND alert = StartWithStandIn(CT_W(CT_TITLE_PRIVACY_ALERT_DIALOG));
   ASSERT_NE(alert, nullptr);
   gui::Click(alert, IDOK);
-  // The lock keeps the Locked balloon up for its 20 seconds first.
   logIn_ = gui::WaitForDialog(CT_W(CT_TITLE_LOG_IN));
   ASSERT_NE(logIn_, nullptr);
   EXPECT_FALSE(DriverHasImage());
@@ -130,6 +129,31 @@ TEST_F(LogInJourney, AfterACrashThePrivacyAlertOfTheNextStartLocksTheDrive) {
             L"<none>");
   gui::Click(logIn_, IDCANCEL);
   EXPECT_TRUE(client_.WaitForExit());
+}
+
+TEST_F(LogInJourney, AContainerAttachedMeanwhileEndsTheProgramAsItsMessageSays) {
+  ASSERT_NO_FATAL_FAILURE(StartAtLogIn());
+  AttachContainer();
+  gui::SetControlText(logIn_, IDC_LOGIN_USER, L"Bea");
+  gui::SetControlText(logIn_, IDC_LOGIN_PASSWORD, L"Secret#1");
+  gui::Click(logIn_, IDOK);
+  EXPECT_EQ(AnswerBox(kLogInTitle, IDOK, logIn_), kLogInConfirmText);
+  EXPECT_EQ(AnswerBox(kCreateForUserTitle), kAlreadyOpenText);
+  // No general error after it: the program closes, as the message said.
+  EXPECT_TRUE(client_.WaitForExit());
+  DetachContainer();
+}
+
+TEST_F(LogInJourney, AKeyFolderEntryTooLongForAPathIsNotAUser) {
+  // The only entry is one whose full path exceeds a path's length: the start
+  // goes on to Welcome instead of ending without a word.
+  ASSERT_TRUE(DeleteFileW(KeyFilePath(L"Bea").c_str()));
+  const std::wstring path = L"\\\\?\\" + folder_ + L"\\Key\\" + std::wstring(240, L'k') + L".user";
+  const HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr);
+  ASSERT_NE(file, INVALID_HANDLE_VALUE);
+  CloseHandle(file);
+  EXPECT_NE(StartWithStandIn(CT_W(CT_TITLE_WELCOME)), nullptr);
+  DeleteFileW(path.c_str());
 }
 
 }  // namespace

@@ -197,7 +197,7 @@ TEST(Uninstaller, RefusesToStartWhileTheClientHoldsTheFolderMutex) {
   Installation installation(L"busy");
   PathBuffer<wchar_t> name;
   ASSERT_EQ(ProgramFolderMutexName(installation.folder().c_str(), &name), 1);
-  EXPECT_EQ(name.c_str(), std::wstring(L"C:_ct-busy"));
+  EXPECT_EQ(name.c_str(), std::wstring(L"Global\\C:_ct-busy"));
   const HANDLE mutex = CreateMutexW(nullptr, TRUE, name.c_str());
   gui::Process process(L"\"" + installation.uninstaller() + L"\"");
   EXPECT_EQ(gui::AnswerMessageBox(kCaption), kNotStarted);

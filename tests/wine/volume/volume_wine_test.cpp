@@ -167,7 +167,6 @@ class VolumeSequences : public ::testing::Test {
     VolumeHost host;
     host.SessionChanged = RecordSession;
     host.ShowDriveState = RecordTray;
-    host.LockedBalloonMs = 0;
     SetVolumeHost(host);
 
     AccountSystemCalls().randomBytes = CountingBytes;
@@ -277,7 +276,7 @@ TEST_F(VolumeSequences, LogInReattachesAndALockWithAFileOpenIsRefusedUntilItClos
   ASSERT_EQ(Volume().CurrentDriveLetter, 'H');
   MarkFileOpenOnVolume(1);
   {
-    BoxAnswers boxes({{kPrivacyAlertBoxTitle, IDOK}});
+    BoxAnswers boxes({{kPrivacyAlertBoxTitle, IDCANCEL}});
     EXPECT_EQ(LockAndExit(g_shell.MainWindow), 0);
     const std::wstring text = boxes.Texts()[0];
     EXPECT_EQ(text.find(L"\nYour Cryptelle is opened as ( H: ) drive.\n"), 0u) << text;

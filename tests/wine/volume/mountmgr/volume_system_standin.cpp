@@ -10,14 +10,20 @@
 //   - FSCTL_LOCK_VOLUME is refused (ERROR_ACCESS_DENIED) while the value
 //     FileOpenOnVolume of HKCU\Software\CryptelleTestBed is 1 (a test's "file
 //     open on the drive"); dismount and unlock succeed;
-//   - the shell's root information names the drive "<label> (X:)".
+//   - the shell's root information names the drive "<label> (X:)";
+//   - in the trial, a file system outside Wine mounts the volume once it is
+//     labelled, and unmounts it before a lock or dismount
+//     (outside_file_system.h).
 // Any other path and control code goes to the system unchanged.
 #include <windows.h>
 
 #include <shellapi.h>
+#include <stdio.h>
 #include <string.h>
 #include <wchar.h>
 #include <winioctl.h>
+
+#include "../outside_file_system.h"
 
 namespace {
 
@@ -125,6 +131,10 @@ BOOL WINAPI StandInSetLabel(LPCWSTR root, LPCWSTR label) {
   const LONG status = RegSetValueExW(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(label),
                                      static_cast<DWORD>((wcslen(label) + 1) * sizeof(wchar_t)));
   RegCloseKey(key);
+  // The volume is formatted by now: a file system outside Wine mounts it.
+  char mount[16];
+  snprintf(mount, sizeof(mount), "%s %c", kMountRequest, static_cast<char>(letter));
+  AskOutsideFileSystem(mount);
   return status == ERROR_SUCCESS;
 }
 
@@ -144,9 +154,19 @@ BOOL WINAPI StandInDeviceIoControl(HANDLE device, DWORD code, LPVOID input, DWOR
                                overlapped);
   }
   if (returned != nullptr) *returned = 0;
-  if (code == FSCTL_LOCK_VOLUME && FileMarkedOpen()) {
+  // A file system outside Wine (the trial's) unmounts first; it refuses a
+  // lock while files are open on it, never a dismount.
+  if (code == FSCTL_DISMOUNT_VOLUME) AskOutsideFileSystem(kForceReleaseRequest);
+  if (code == FSCTL_LOCK_VOLUME &&
+      (FileMarkedOpen() || AskOutsideFileSystem(kReleaseRequest) == 0)) {
     SetLastError(ERROR_ACCESS_DENIED);
     return FALSE;
+  }
+  // A dismount invalidates every handle open on the volume.
+  if (code == FSCTL_DISMOUNT_VOLUME && FileMarkedOpen()) {
+    const DWORD closed = 0;
+    RegSetKeyValueW(HKEY_CURRENT_USER, kTestBedKey, L"FileOpenOnVolume", REG_DWORD, &closed,
+                    sizeof(closed));
   }
   return TRUE;
 }
