@@ -82,24 +82,32 @@ constexpr DWORD kSystemMessageFlags =
     FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS;
 constexpr DWORD kDefaultLanguage = MAKELANGID(LANG_NEUTRAL, SUBLANG_DEFAULT);
 
-}  // namespace
+// With ALLOCATE_BUFFER the buffer argument is where the text's address goes.
+DWORD FormatSystemText(DWORD error, wchar_t** buffer) {
+  return FormatMessageW(kSystemMessageFlags, nullptr, error, kDefaultLanguage,
+                        reinterpret_cast<wchar_t*>(buffer), 0, nullptr);
+}
 
-UniqueLocal SystemMessageW(DWORD error) {
-  UniqueLocal text;
-  wchar_t* buffer = nullptr;
-  const DWORD length = FormatMessageW(kSystemMessageFlags, nullptr, error, kDefaultLanguage,
-                                      reinterpret_cast<wchar_t*>(&buffer), 0, nullptr);
-  text.reset(buffer);
+DWORD FormatSystemText(DWORD error, char** buffer) {
+  return FormatMessageA(kSystemMessageFlags, nullptr, error, kDefaultLanguage,
+                        reinterpret_cast<char*>(buffer), 0, nullptr);
+}
+
+template <typename Char>
+UniqueLocal SystemMessage(DWORD error) {
+  Char* buffer = nullptr;
+  const DWORD length = FormatSystemText(error, &buffer);
+  UniqueLocal text(buffer);
   if (length == 0) text.reset();
   return text;
 }
 
+}  // namespace
+
+UniqueLocal SystemMessageW(DWORD error) {
+  return SystemMessage<wchar_t>(error);
+}
+
 UniqueLocal SystemMessageA(DWORD error) {
-  UniqueLocal text;
-  char* buffer = nullptr;
-  const DWORD length = FormatMessageA(kSystemMessageFlags, nullptr, error, kDefaultLanguage,
-                                      reinterpret_cast<char*>(&buffer), 0, nullptr);
-  text.reset(buffer);
-  if (length == 0) text.reset();
-  return text;
+  return SystemMessage<char>(error);
 }
