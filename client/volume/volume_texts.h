@@ -67,27 +67,23 @@ inline constexpr wchar_t kLockTrayText[] =
 inline constexpr char16_t kLetterMessageHead[] = u"\nYour Cryptelle is opened as ";
 inline constexpr char16_t kLetterText[] = u"(  : )";
 
-inline constexpr char16_t kPrivacyAlertReasons[] =
-    u" drive.\nIt could not be locked by the program.\n\nPossible reasons can be:\n1. Open "
-    u"file(s) within your Cryptelle\n2. Open folder(s) within your Cryptelle\n3. Your Cryptelle "
-    u"open in Windows Explorer or Console\n4. Your Cryptelle data being accessed by another "
-    u"program.\n\n5. It could be that your Cryptelle didn't open or lock properly because the "
-    u"program was closed like from Task Manager or you logged or turned off your computer while "
-    u"the program was opening or locking. If so, the drive letter in this message is from the "
-    u"previous instance of your program and that you would need to restart your computer to run "
-    u"the program again.";
+// The reasons of a refused lock; the Privacy Alert's fourth reason ends
+// with a full stop, Lock & Exit's does not.
+#define CT_LOCK_REASONS(fourthEnd)                                                              \
+  u" drive.\nIt could not be locked by the program.\n\nPossible reasons can be:\n1. Open "         \
+  u"file(s) within your Cryptelle\n2. Open folder(s) within your Cryptelle\n3. Your Cryptelle "   \
+  u"open in Windows Explorer or Console\n4. Your Cryptelle data being accessed by another "       \
+  u"program" fourthEnd u"\n\n5. It could be that your Cryptelle didn't open or lock properly "     \
+  u"because the program was closed like from Task Manager or you logged or turned off your "      \
+  u"computer while the program was opening or locking. If so, the drive letter in this message " \
+  u"is from the previous instance of your program and that you would need to restart your "      \
+  u"computer to run the program again."
+
+inline constexpr char16_t kPrivacyAlertReasons[] = CT_LOCK_REASONS(u".");
 
 inline constexpr wchar_t kLockAnywayWarning[] =
     L"\n\nLock anyway: your Cryptelle is locked now and the files open on it are closed. "
     L"Changes not yet saved in them are lost.\nCancel: your Cryptelle stays open.";
 inline constexpr wchar_t kLockAnywayButton[] = L"&Lock anyway";
 
-inline constexpr char16_t kLockAndExitReasons[] =
-    u" drive.\nIt could not be locked by the program.\n\nPossible reasons can be:\n1. Open "
-    u"file(s) within your Cryptelle\n2. Open folder(s) within your Cryptelle\n3. Your Cryptelle "
-    u"open in Windows Explorer or Console\n4. Your Cryptelle data being accessed by another "
-    u"program\n\n5. It could be that your Cryptelle didn't open or lock properly because the "
-    u"program was closed like from Task Manager or you logged or turned off your computer while "
-    u"the program was opening or locking. If so, the drive letter in this message is from the "
-    u"previous instance of your program and that you would need to restart your computer to run "
-    u"the program again.";
+inline constexpr char16_t kLockAndExitReasons[] = CT_LOCK_REASONS(u"");
