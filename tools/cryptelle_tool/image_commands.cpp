@@ -16,10 +16,6 @@
 
 namespace {
 
-const char kUsage[] =
-    "usage: cryptelle-tool export --key-file K --container C --out IMG\n"
-    "       cryptelle-tool import --key-file K --container C --in IMG";
-
 struct ImageArguments {
   const char* keyFile = nullptr;
   const char* container = nullptr;
@@ -125,6 +121,6 @@ bool IsImageCommand(int argc, const char* const* argv) {
 int RunImageCommand(int argc, const char* const* argv, FILE* in, FILE* err) {
   const bool exporting = strcmp(argv[1], "export") == 0;
   ImageArguments args;
-  if (!Parse(argc, argv, exporting, &args)) return ExitStatus(PrintFailure(err, kUsage));
+  if (!Parse(argc, argv, exporting, &args)) return ExitStatus(PrintFailure(err, kToolUsage));
   return ExitStatus(exporting ? Export(in, err, args) : Import(in, err, args));
 }

@@ -102,9 +102,10 @@ class Run {
     return Fail(std::string("cannot write ") + what + " " + path + ": " + strerror(files_.error()));
   }
 
-  // Replaces the key file by way of its temporary, as the client does.
+  // Replaces the key file by way of its temporary, named as the client
+  // names it.
   int ReplaceKeyFile(const char* keyFile, const uint8_t bytes[kUserKeyFileSize]) {
-    const std::string temporary = TemporaryKeyFilePath(keyFile);
+    const std::string temporary = std::string(keyFile) + CT_TEMPORARY_KEY_FILE_SUFFIX;
     const AccountFileWrite written =
         ReplaceKeyFileSafely(files_, keyFile, temporary.c_str(), bytes, kUserKeyFileSize);
     if (written == AccountFileWrite::kExists)
@@ -119,34 +120,39 @@ class Run {
     return 1;
   }
 
+  // The text may be a password: its one UTF-8 copy is wiped before it goes.
   void Print(const char16_t* text) {
     std::string utf8 = Utf16ToUtf8(text);
     fprintf(out_, "%s\n", utf8.c_str());
     SecureWipe(&utf8[0], utf8.size());
   }
 
+  void Tell(const std::string& what) { PrintRefusal(err_, what); }
+
   const ToolSystem& system() const { return system_; }
 
  private:
-  // The temporary key file of a password change: "2" before ".user", as the
-  // client names it; other names get "2" appended.
-  static std::string TemporaryKeyFilePath(const char* keyFile) {
-    std::string path(keyFile);
-    const size_t extension = sizeof(".user") - 1;
-    if (path.size() >= extension) {
-      std::string tail = path.substr(path.size() - extension);
-      for (char& c : tail) c = static_cast<char>(LowerAscii(static_cast<char16_t>(c)));
-      if (tail == ".user") return path.insert(path.size() - extension, "2");
-    }
-    return path + "2";
-  }
-
   FILE* in_;
   FILE* out_;
   FILE* err_;
   const ToolSystem& system_;
   ToolFileStore files_;
 };
+
+// The client keeps the recovery file of <folder>/Key/<name>.user at
+// <folder>/PRF/<name>.prf; "" for a key file not laid out so.
+std::string RecoveryFileBeside(const std::string& keyFile) {
+  const std::string extension = ".user";
+  const size_t slash = keyFile.rfind('/');
+  const std::string file = keyFile.substr(slash + 1);
+  const std::string folder = slash == std::string::npos ? "." : keyFile.substr(0, slash);
+  const size_t up = folder.rfind('/');
+  if (folder.substr(up + 1) != CRYPTELLE_KEY_FOLDER || file.size() <= extension.size() ||
+      file.compare(file.size() - extension.size(), extension.size(), extension) != 0)
+    return "";
+  return folder.substr(0, up + 1) + CRYPTELLE_RECOVERY_FOLDER "/" +
+         file.substr(0, file.size() - extension.size()) + ".prf";
+}
 
 // The storage path as the client stores it: UTF-16, ASCII lower-cased.
 int StoragePathArgument(Run& run, const char* argument, SecretText& path) {
@@ -228,13 +234,16 @@ int ChangePassword(Run& run, const Arguments& args) {
   Wiped<uint8_t[kRecoveryFileSize]> recovery;
   if (withRecovery && (result = run.BuildRecovery(newPassword.get(), answers, recovery.get())) != 1)
     return result;
-  if ((result = run.ReplaceKeyFile(args.keyFile, changed.get())) != 1 || !withRecovery)
-    return result;
+  if ((result = run.ReplaceKeyFile(args.keyFile, changed.get())) != 1) return result;
   // The earlier recovery file holds the earlier password: it goes either way.
-  if (run.system().unlink(args.recoveryFile) != 0 && errno != ENOENT)
-    return run.Fail(std::string("password changed, but cannot remove ") + args.recoveryFile + ": " +
-                    strerror(errno));
-  return run.WriteNew(args.recoveryFile, recovery.get(), kRecoveryFileSize, "recovery file");
+  const std::string earlier = withRecovery ? args.recoveryFile : RecoveryFileBeside(args.keyFile);
+  const bool removed = !earlier.empty() && run.system().unlink(earlier.c_str()) == 0;
+  if (!earlier.empty() && !removed && errno != ENOENT)
+    return run.Fail("password changed, but cannot remove " + earlier + ": " + strerror(errno));
+  if (withRecovery)
+    return run.WriteNew(args.recoveryFile, recovery.get(), kRecoveryFileSize, "recovery file");
+  if (removed) run.Tell("removed recovery file " + earlier + ": it held the earlier password");
+  return 1;
 }
 
 int Recover(Run& run, const Arguments& args) {
@@ -260,13 +269,6 @@ int Recover(Run& run, const Arguments& args) {
   return 1;
 }
 
-const char kUsage[] =
-    "usage: cryptelle-tool new-user --key-file K --storage-path P [--recovery-file R]\n"
-    "       cryptelle-tool verify --key-file K --storage-path P\n"
-    "       cryptelle-tool show-path --key-file K\n"
-    "       cryptelle-tool change-password --key-file K [--recovery-file R]\n"
-    "       cryptelle-tool recover --recovery-file R";
-
 bool ParseArguments(int argc, const char* const* argv, Arguments* args) {
   if (argc < 2) return false;
   args->command = argv[1];
@@ -287,16 +289,24 @@ int RunCommand(Run& run, const Arguments& args) {
   if (command == "show-path" && key && !storage && !recovery) return ShowPath(run, args);
   if (command == "change-password" && key && !storage) return ChangePassword(run, args);
   if (command == "recover" && !key && !storage && recovery) return Recover(run, args);
-  return run.Fail(kUsage);
+  return run.Fail(kToolUsage);
 }
 
 }  // namespace
 
+bool IsHelpRequest(int argc, const char* const* argv) {
+  return (argc == 2 || argc == 3) && strcmp(argv[argc - 1], "--help") == 0;
+}
+
 int RunTool(int argc, const char* const* argv, FILE* in, FILE* out, FILE* err,
             const ToolSystem& system) {
+  if (IsHelpRequest(argc, argv)) {
+    fprintf(out, "%s\n", kToolUsage);
+    return kToolSuccess;
+  }
   Run run(in, out, err, system);
   Arguments args;
-  return ExitStatus(ParseArguments(argc, argv, &args) ? RunCommand(run, args) : run.Fail(kUsage));
+  return ExitStatus(ParseArguments(argc, argv, &args) ? RunCommand(run, args) : run.Fail(kToolUsage));
 }
 
 int PrintRefusal(FILE* err, const std::string& reason) {

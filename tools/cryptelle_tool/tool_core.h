@@ -1,14 +1,11 @@
-// cryptelle-tool: the user accounts of the Windows client from Linux.
-//
-//   new-user        --key-file K --storage-path P [--recovery-file R]
-//   verify          --key-file K --storage-path P
-//   show-path       --key-file K
-//   change-password --key-file K [--recovery-file R]
-//   recover         --recovery-file R
+// cryptelle-tool: the user accounts of the Windows client from Linux; the
+// usage below lists every command, and "--help" or "COMMAND --help" prints it
+// on standard output.
 //
 // Secrets arrive one per line on standard input, in UTF-8. Exit status:
 // 0 success; 1 refused or a secret is wrong (one line on stderr); 2 an
-// unreadable or malformed file, bad input or bad arguments.
+// unreadable or malformed file, bad input or bad arguments. A key file is
+// never reached through a symbolic link.
 #pragma once
 
 #include <stdio.h>
@@ -23,6 +20,20 @@ constexpr int kToolSuccess = 0;
 constexpr int kToolRefused = 1;
 constexpr int kToolBadInput = 2;
 
+inline constexpr char kToolUsage[] =
+    "usage: cryptelle-tool new-user --key-file K --storage-path P [--recovery-file R]\n"
+    "       cryptelle-tool verify --key-file K --storage-path P\n"
+    "       cryptelle-tool show-path --key-file K\n"
+    "       cryptelle-tool change-password --key-file K [--recovery-file R]\n"
+    "       cryptelle-tool recover --recovery-file R\n"
+    "       cryptelle-tool export --key-file K --container C --out IMG\n"
+    "       cryptelle-tool import --key-file K --container C --in IMG\n"
+    "       cryptelle-tool [COMMAND] --help";
+
+// "cryptelle-tool --help" or "cryptelle-tool COMMAND --help".
+bool IsHelpRequest(int argc, const char* const* argv);
+
+// Every command but export and import, and the help.
 int RunTool(int argc, const char* const* argv, FILE* in, FILE* out, FILE* err,
             const ToolSystem& system);
 

@@ -85,7 +85,7 @@ void FlushFolderOf(const ToolSystem& system, const char* path) {
 
 int ReadFilePrefix(const ToolSystem& system, const char* path, uint8_t* buffer, size_t capacity,
                    size_t* size, bool* whole, int* error) {
-  const int fd = system.open(path, O_RDONLY | O_CLOEXEC, 0);
+  const int fd = system.open(path, O_RDONLY | O_CLOEXEC | O_NOFOLLOW, 0);
   if (fd < 0) {
     *error = errno;
     return -1;
@@ -123,7 +123,8 @@ int ReadKeyFile(const ToolSystem& system, const char* path, uint8_t* file, std::
   bool whole = false;
   int error = 0;
   if (ReadFilePrefix(system, path, file, kUserKeyFileSize, &size, &whole, &error) != 1) {
-    *reason = std::string("cannot read key file ") + path + ": " + strerror(error);
+    *reason = std::string("cannot read key file ") + path + ": " +
+              (error == ELOOP ? "it is a symbolic link, which is never followed" : strerror(error));
     return -1;
   }
   if (size == kUserKeyFileSize) return 1;

@@ -45,7 +45,8 @@ class ToolFileStore final : public AccountFileStore<char> {
 void FlushFolderOf(const ToolSystem& system, const char* path);
 
 // Reads up to capacity bytes; *size gets how many, *whole whether the file
-// ended there (false when it has more bytes). 1, or -1 with errno in *error.
+// ended there (false when it has more bytes). 1, or -1 with errno in *error
+// (ELOOP when path is a symbolic link, which is never followed).
 int ReadFilePrefix(const ToolSystem& system, const char* path, uint8_t* buffer, size_t capacity,
                    size_t* size, bool* whole, int* error);
 

@@ -72,6 +72,10 @@ int Utf8ToUtf16(const char* text, size_t length, char16_t out[kPathBufferUnits])
 
 std::string Utf16ToUtf8(const char16_t* text) {
   std::string out;
+  // Room for the whole text up front: growing would free partial copies.
+  size_t units = 0;
+  while (text[units] != 0) ++units;
+  out.reserve(3 * units);
   for (size_t i = 0; text[i] != 0; ++i) {
     uint32_t value = text[i];
     if (value >= 0xD800 && value <= 0xDBFF && text[i + 1] >= 0xDC00 && text[i + 1] <= 0xDFFF) {

@@ -13,5 +13,7 @@
 // On 0 and -1 out is all zero.
 int Utf8ToUtf16(const char* text, size_t length, char16_t out[kPathBufferUnits]);
 
-// UTF-16 to UTF-8; an unpaired surrogate becomes U+FFFD.
+// UTF-16 to UTF-8; an unpaired surrogate becomes U+FFFD. The result is
+// allocated once, so a secret leaves no freed copy behind: the caller wipes
+// the one it gets.
 std::string Utf16ToUtf8(const char16_t* text);

@@ -1,8 +1,10 @@
 #include <errno.h>
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <malloc.h>
 #include <stdio.h>
 #include <stdlib.h>
+#include <string.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -17,6 +19,37 @@
 #include "golden_inputs.h"
 #include "tool_core.h"
 #include "utf.h"
+
+namespace {
+
+// While the tool runs, every block C++ frees is searched for this text.
+const char* g_watched = nullptr;
+bool g_watching = false;
+int g_freedCopies = 0;
+
+void SearchFreedBlock(void* block) {
+  if (!g_watching || g_watched == nullptr || block == nullptr) return;
+  if (memmem(block, malloc_usable_size(block), g_watched, strlen(g_watched)) != nullptr)
+    ++g_freedCopies;
+}
+
+}  // namespace
+
+// The replacements below allocate with malloc and free with free.
+#pragma GCC diagnostic ignored "-Wmismatched-new-delete"
+
+void* operator new(size_t size) {
+  if (void* block = malloc(size == 0 ? 1 : size)) return block;
+  throw std::bad_alloc();
+}
+void operator delete(void* block) noexcept {
+  SearchFreedBlock(block);
+  free(block);
+}
+void operator delete(void* block, size_t) noexcept {
+  SearchFreedBlock(block);
+  free(block);
+}
 
 namespace {
 
@@ -143,7 +176,9 @@ class CryptelleTool : public ::testing::Test {
     FILE* err = open_memstream(&errText, &errSize);
     const ToolSystem system = FaultySystem();
     Result result;
+    g_watching = true;
     result.status = RunTool(static_cast<int>(argv.size()), argv.data(), in, out, err, system);
+    g_watching = false;
     fclose(in);
     fclose(out);
     fclose(err);
@@ -205,7 +240,7 @@ TEST_F(CryptelleTool, ChangePasswordWritesTheCommittedFileAndKeepsSaltAndPathByt
   EXPECT_TRUE(std::equal(before.begin(), before.begin() + kUserKeyMaterialOffset, after.begin()));
   EXPECT_FALSE(std::equal(before.begin() + kUserKeyMaterialOffset, before.end(),
                           after.begin() + kUserKeyMaterialOffset));
-  EXPECT_FALSE(Exists(Path("ann2.user")));
+  EXPECT_FALSE(Exists(Path("ann.user.new")));
   ExpectGolden(kGoldenChangedKeyFileName, after);
 }
 
@@ -341,12 +376,12 @@ TEST_F(CryptelleTool, ChangePasswordWithAWrongOldPasswordChangesNothing) {
 TEST_F(CryptelleTool, LeftoverTemporaryFileFailsTheChangeAndKeepsBothFiles) {
   ASSERT_EQ(NewGoldenUser(false).status, 0);
   const Bytes before = ReadAll(Path("ann.user"));
-  WriteAll(Path("ann2.user"), Bytes{1, 2, 3});
+  WriteAll(Path("ann.user.new"), Bytes{1, 2, 3});
   const Result result = ChangeToNewPassword();
   EXPECT_EQ(result.status, 1);
-  EXPECT_NE(result.err.find("ann2.user"), std::string::npos);
+  EXPECT_NE(result.err.find("ann.user.new"), std::string::npos);
   EXPECT_EQ(ReadAll(Path("ann.user")), before);
-  EXPECT_EQ(ReadAll(Path("ann2.user")), (Bytes{1, 2, 3}));
+  EXPECT_EQ(ReadAll(Path("ann.user.new")), (Bytes{1, 2, 3}));
 }
 
 TEST_F(CryptelleTool, EarlierKeyFileSurvivesEveryFaultDuringAChange) {
@@ -370,10 +405,10 @@ TEST_F(CryptelleTool, EarlierKeyFileSurvivesEveryFaultDuringAChange) {
     const Result result = ChangeToNewPassword();
     EXPECT_EQ(result.status, 2) << c.name;
     EXPECT_EQ(ReadAll(Path("ann.user")), before) << c.name;
-    EXPECT_EQ(Exists(Path("ann2.user")), c.temporaryStays) << c.name;
+    EXPECT_EQ(Exists(Path("ann.user.new")), c.temporaryStays) << c.name;
     if (c.temporaryStays) {
-      EXPECT_EQ(ReadAll(Path("ann2.user")).size(), kUserKeyFileSize);
-      ASSERT_EQ(unlink(Path("ann2.user").c_str()), 0);
+      EXPECT_EQ(ReadAll(Path("ann.user.new")).size(), kUserKeyFileSize);
+      ASSERT_EQ(unlink(Path("ann.user.new").c_str()), 0);
     }
   }
   faults_ = Faults{};
@@ -417,6 +452,73 @@ TEST_F(CryptelleTool, BadArgumentsAndInputExitWith2) {
                 .status,
             2);
   EXPECT_FALSE(Exists(Path("a.user")));
+}
+
+TEST_F(CryptelleTool, RecoveredPasswordLeavesNoFreedCopy) {
+  const std::string password(100, 'R');
+  ASSERT_EQ(Run({"new-user", "--key-file", Path("r.user"), "--storage-path", "c:\\x",
+                 "--recovery-file", Path("r.prf")},
+                password + "\n" + kGoldenAnswersUtf8)
+                .status,
+            0);
+  g_watched = "RRRRRRRRRRRRRRRR";
+  g_freedCopies = 0;
+  const Result result = Run({"recover", "--recovery-file", Path("r.prf")}, kGoldenAnswersUtf8);
+  g_watched = nullptr;
+  EXPECT_EQ(result.out, password + "\n");
+  EXPECT_EQ(g_freedCopies, 0);
+}
+
+TEST_F(CryptelleTool, KeyFileThatIsASymbolicLinkIsRefused) {
+  ASSERT_EQ(NewGoldenUser(false).status, 0);
+  const Bytes before = ReadAll(Path("ann.user"));
+  ASSERT_EQ(symlink(Path("ann.user").c_str(), Path("link.user").c_str()), 0);
+  Result result = Run({"change-password", "--key-file", Path("link.user")},
+                      std::string(kGoldenPasswordUtf8) + "\n" + kGoldenNewPasswordUtf8 + "\n");
+  EXPECT_EQ(result.status, 2);
+  EXPECT_NE(result.err.find("symbolic link"), std::string::npos) << result.err;
+  struct stat link;
+  ASSERT_EQ(lstat(Path("link.user").c_str(), &link), 0);
+  EXPECT_TRUE(S_ISLNK(link.st_mode));
+  EXPECT_EQ(ReadAll(Path("ann.user")), before);
+  result = Run({"show-path", "--key-file", Path("link.user")}, std::string(kGoldenPasswordUtf8) + "\n");
+  EXPECT_EQ(result.status, 2);
+}
+
+// As the client does after a change that did not come from a recovery: the
+// recovery file beside the key file held the earlier password and goes.
+TEST_F(CryptelleTool, ChangePasswordWithoutRecoveryFileRemovesTheEarlierOne) {
+  ASSERT_EQ(mkdir(Path("Key").c_str(), 0700), 0);
+  ASSERT_EQ(mkdir(Path("PRF").c_str(), 0700), 0);
+  const std::string key = Path("Key/ann.user");
+  const std::string recovery = Path("PRF/ann.prf");
+  ASSERT_EQ(Run({"new-user", "--key-file", key, "--storage-path", "c:\\x", "--recovery-file",
+                 recovery},
+                std::string(kGoldenPasswordUtf8) + "\n" + kGoldenAnswersUtf8)
+                .status,
+            0);
+  const Result result = Run({"change-password", "--key-file", key},
+                            std::string(kGoldenPasswordUtf8) + "\n" + kGoldenNewPasswordUtf8 + "\n");
+  EXPECT_EQ(result.status, 0) << result.err;
+  EXPECT_FALSE(Exists(recovery));
+  EXPECT_EQ(result.err, "cryptelle-tool: removed recovery file " + recovery +
+                            ": it held the earlier password\n");
+}
+
+TEST_F(CryptelleTool, HelpPrintsTheWholeUsageOnStandardOutput) {
+  for (const std::initializer_list<std::string>& args :
+       {std::initializer_list<std::string>{"--help"}, {"change-password", "--help"},
+        {"export", "--help"}}) {
+    const Result result = Run(args, "");
+    EXPECT_EQ(result.status, 0);
+    EXPECT_EQ(result.err, "");
+    EXPECT_EQ(result.out, std::string(kToolUsage) + "\n");
+  }
+  for (const char* command : {"new-user", "verify", "show-path", "change-password", "recover",
+                              "export", "import"})
+    EXPECT_NE(std::string(kToolUsage).find(std::string("cryptelle-tool ") + command + " "),
+              std::string::npos)
+        << command;
 }
 
 TEST(Utf8Input, DecodesToUtf16UnitsIncludingSurrogatePairs) {
