@@ -53,6 +53,14 @@ static_assert(IOCTL_CRYPTDSK_SET_DRIVE_LETTER == 0x8000E058u,
 #define CRYPTDSK_WIDE(text) CRYPTDSK_WIDE_(text)
 #define CRYPTDSK_USER_PATH CRYPTDSK_WIDE(CRYPTDSK_USER_PATH_NARROW)
 
+// The open request fails with STATUS_NOT_SUPPORTED, which DeviceIoControl
+// reports as ERROR_NOT_SUPPORTED, when the container's host volume has
+// sectors larger than the disk's 512 bytes (4096-byte "4Kn" disks).
+namespace cryptdsk {
+constexpr uint32_t kOpenImageHostSectorStatus = 0xC00000BBu;
+constexpr uint32_t kOpenImageHostSectorError = 50;
+}  // namespace cryptdsk
+
 constexpr size_t kOpenImageRecordSize = 576;
 constexpr size_t kOpenImageKeySize = 32;
 constexpr size_t kOpenImageNameUnits = 263;

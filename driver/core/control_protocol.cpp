@@ -4,6 +4,8 @@
 #include <string.h>
 
 #include "disk_requests.h"
+#include "pnp_state.h"
+#include "secure_wipe.h"
 
 namespace cryptdsk {
 namespace {
@@ -111,11 +113,12 @@ ControlAnswer AnswerDeviceName(const ControlRequest& request) {
 }
 
 ControlAnswer AnswerOpen(const ControlRequest& request, const DiskView& disk) {
-  if (disk.ImageAttached) return Complete(kStatusInvalidDeviceRequest, 0);
+  NtStatus status = NewRequestStatus(disk.PnpState);
+  if (status != kStatusSuccess) return RefuseControlRequest(request, status);
+  if (disk.ImageAttached) return RefuseControlRequest(request, kStatusInvalidDeviceRequest);
   OpenImageParameters parameters;
-  const NtStatus status =
-      ParseOpenImageRecord(request.SystemBuffer, request.InputLength, &parameters);
-  if (status != kStatusSuccess) return Complete(status, 0);
+  status = ParseOpenImageRecord(request.SystemBuffer, request.InputLength, &parameters);
+  if (status != kStatusSuccess) return RefuseControlRequest(request, status);
   ControlAnswer answer = Complete(kStatusPending, 0);
   answer.Action = ControlAction::kQueueOpen;
   return answer;
@@ -171,8 +174,9 @@ NtStatus ParseOpenImageRecord(const uint8_t* buffer, uint32_t inputLength,
   if (buffer == nullptr || inputLength < kRecordSize) return kStatusInvalidParameter;
   const uint16_t units = LoadU16(buffer + kRecordNameLengthOffset);
   // An empty name would open the object directory root; a name past the
-  // input would be read from beyond the caller's bytes.
-  if (units == 0 || kRecordFileNameOffset + 2u * units > inputLength)
+  // input would be read from beyond the caller's bytes; a longer one would
+  // wrap the 16-bit byte count into a shorter, different path.
+  if (units == 0 || units > kMaxFileNameUnits || kRecordFileNameOffset + 2u * units > inputLength)
     return kStatusInvalidParameter;
   parameters->Key = buffer + kRecordKeyOffset;
   parameters->FileName = buffer + kRecordFileNameOffset;
@@ -180,6 +184,16 @@ NtStatus ParseOpenImageRecord(const uint8_t* buffer, uint32_t inputLength,
   parameters->FileSize = LoadU64(buffer + kRecordFileSizeOffset);
   parameters->DriveLetter = LoadU16(buffer + kRecordDriveLetterOffset);
   return kStatusSuccess;
+}
+
+void WipeOpenRecordKey(uint8_t* systemBuffer, uint32_t inputLength) {
+  SecureWipe(systemBuffer, inputLength < kOpenImageKeySize ? inputLength : kOpenImageKeySize);
+}
+
+ControlAnswer RefuseControlRequest(const ControlRequest& request, NtStatus status) {
+  if (request.Code == IOCTL_CRYPTDSK_OPEN_IMAGE)
+    WipeOpenRecordKey(request.SystemBuffer, request.InputLength);
+  return Complete(status, 0);
 }
 
 ControlAnswer AnswerControlRequest(const ControlRequest& request, const DiskView& disk) {

@@ -35,6 +35,7 @@ struct ControlRequest {
 // The device state the answers depend on. ImageFileName need not be
 // terminated; it is read only while a container is attached.
 struct DiskView {
+  uint32_t PnpState;  // a device gone takes no new open
   bool ImageAttached;
   int64_t ImageSize;
   uint16_t DriveLetter;
@@ -68,10 +69,22 @@ struct OpenImageParameters {
   uint16_t DriveLetter;
 };
 
-// Checks an open request's record; the name must lie inside the input.
-// Returns kStatusSuccess and fills `parameters`, or kStatusInvalidParameter.
+// The longest name the record may give: its length in bytes and the zero
+// terminator must fit a kernel counted string (16-bit byte counts).
+constexpr uint32_t kMaxFileNameUnits = 32766;
+
+// Checks an open request's record: a name of 1 to kMaxFileNameUnits code
+// units that lies inside the input. Returns kStatusSuccess and fills
+// `parameters`, or kStatusInvalidParameter.
 NtStatus ParseOpenImageRecord(const uint8_t* buffer, uint32_t inputLength,
                               OpenImageParameters* parameters);
+
+// The key leaves the system buffer, which the I/O manager frees unwiped:
+// overwrites the record's key field, or as much of it as the input holds.
+void WipeOpenRecordKey(uint8_t* systemBuffer, uint32_t inputLength);
+
+// Ends a request with `status`; an open request's key is wiped first.
+ControlAnswer RefuseControlRequest(const ControlRequest& request, NtStatus status);
 
 // Little-endian loads and stores for the wire layouts (buffers unaligned).
 inline void StoreU16(uint8_t* p, uint16_t v) {

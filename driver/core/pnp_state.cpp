@@ -12,11 +12,9 @@ PnpStep Step(PnpRoute route, bool setsSuccess, bool changesState, uint32_t newSt
   return step;
 }
 
-// A cancel only returns to started from the matching pending state; any
-// other cancel is answered here and not passed down.
+// A cancel only returns to started from the matching pending state.
 PnpStep Cancel(uint32_t currentState, uint32_t pendingState) {
-  if (currentState == pendingState) return Step(PnpRoute::kPassDown, true, true, kPnpStarted);
-  return Step(PnpRoute::kCompleteHere, true, false, currentState);
+  return Step(PnpRoute::kLowerFirst, true, currentState == pendingState, kPnpStarted);
 }
 
 }  // namespace
@@ -24,7 +22,7 @@ PnpStep Cancel(uint32_t currentState, uint32_t pendingState) {
 PnpStep NextPnpStep(uint8_t minorFunction, uint32_t currentState) {
   switch (minorFunction) {
     case kMnStartDevice:
-      return Step(PnpRoute::kStartThenComplete, false, true, kPnpStarted);
+      return Step(PnpRoute::kLowerFirst, false, true, kPnpStarted);
     case kMnQueryRemoveDevice:
       return Step(PnpRoute::kPassDown, true, true, kPnpRemovePending);
     case kMnRemoveDevice:
@@ -42,6 +40,12 @@ PnpStep NextPnpStep(uint8_t minorFunction, uint32_t currentState) {
     default:
       return Step(PnpRoute::kPassDown, false, false, currentState);
   }
+}
+
+NtStatus NewRequestStatus(uint32_t pnpState) {
+  if (pnpState == kPnpSurpriseRemoved) return kStatusNoSuchDevice;
+  if (pnpState == kPnpRemoved) return kStatusDeletePending;
+  return kStatusSuccess;
 }
 
 }  // namespace cryptdsk

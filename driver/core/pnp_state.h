@@ -6,6 +6,8 @@
 
 #include <stdint.h>
 
+#include "nt_status.h"
+
 namespace cryptdsk {
 
 enum PnpStateValue : uint32_t {
@@ -27,19 +29,26 @@ constexpr uint8_t kMnCancelStopDevice = 0x06;
 constexpr uint8_t kMnSurpriseRemoval = 0x17;
 
 enum class PnpRoute : uint8_t {
-  kStartThenComplete,  // send down, wait, complete with the lower status
-  kPassDown,           // skip the own stack location and call the lower driver
-  kCompleteHere,       // complete with success, do not pass down
-  kRemove,             // pass down, then tear the device down
+  kLowerFirst,  // send down, wait, then change state and complete with the lower status
+  kPassDown,    // skip the own stack location and call the lower driver
+  kRemove,      // pass down, then tear the device down
 };
 
 struct PnpStep {
   PnpRoute Route;
   bool SetsSuccess;   // the request's status becomes success before it goes down
-  bool ChangesState;  // NewState applies (for a start: only if it succeeds)
+  bool ChangesState;  // NewState applies (after kLowerFirst: only if the lower drivers succeed)
   uint32_t NewState;
 };
 
+// Start and the two cancels are handled on the way back up: the lower
+// drivers first, then this device. A cancel without its query still goes
+// down, with no state change.
 PnpStep NextPnpStep(uint8_t minorFunction, uint32_t currentState);
+
+// Whether a new open, attach or transfer may start in `pnpState`: not once
+// the device is gone (STATUS_NO_SUCH_DEVICE after a surprise removal,
+// STATUS_DELETE_PENDING after removal); kStatusSuccess otherwise.
+NtStatus NewRequestStatus(uint32_t pnpState);
 
 }  // namespace cryptdsk

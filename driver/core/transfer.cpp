@@ -83,4 +83,13 @@ TransferResult WriteImage(const ImageFileIo& io, const AesKeySchedule* schedule,
   return Result(kStatusSuccess, total + transferred);
 }
 
+TransferResult WriteImageThrough(const ImageFileIo& io, FlushImageFile flush,
+                                 const AesKeySchedule* schedule, int64_t imageSize, int64_t offset,
+                                 const uint8_t* buffer, uint32_t length) {
+  TransferResult result = WriteImage(io, schedule, imageSize, offset, buffer, length);
+  // What the request reports as written must be on stable storage.
+  if (IsSuccess(result.Status) && result.Information != 0) result.Status = flush(io.Context);
+  return result;
+}
+
 }  // namespace cryptdsk

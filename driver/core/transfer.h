@@ -27,6 +27,9 @@ struct ImageFileIo {
                     uint32_t* transferred);
 };
 
+// Flushes the container file's buffers to stable storage.
+using FlushImageFile = NtStatus (*)(void* context);
+
 struct TransferResult {
   NtStatus Status;
   uint32_t Information;
@@ -49,5 +52,13 @@ TransferResult ReadImage(const ImageFileIo& io, const AesKeySchedule* schedule, 
 // Information = bytes written; a failed one returns its status.
 TransferResult WriteImage(const ImageFileIo& io, const AesKeySchedule* schedule, int64_t imageSize,
                           int64_t offset, const uint8_t* buffer, uint32_t length);
+
+// A write the requester wants on stable storage (write-through, FUA):
+// WriteImage, then `flush` of io.Context when any byte was written. A
+// failed flush fails the request with its status; Information keeps the
+// bytes written.
+TransferResult WriteImageThrough(const ImageFileIo& io, FlushImageFile flush,
+                                 const AesKeySchedule* schedule, int64_t imageSize, int64_t offset,
+                                 const uint8_t* buffer, uint32_t length);
 
 }  // namespace cryptdsk

@@ -31,11 +31,13 @@ static_assert(IOCTL_DISK_GET_LENGTH_INFO == kIoctlDiskGetLengthInfo, "");
 static_assert(IOCTL_STORAGE_CHECK_VERIFY2 == kIoctlStorageCheckVerify2, "");
 static_assert(STATUS_NO_MEDIA_IN_DEVICE == kStatusNoMediaInDevice, "");
 static_assert(STATUS_BUFFER_OVERFLOW == kStatusBufferOverflow, "");
+static_assert(STATUS_UNSUCCESSFUL == kStatusUnsuccessful, "");
 
 ControlAnswer AnswerUnderStateLock(DiskExtension* extension, const ControlRequest& request) {
   KIRQL irql;
   KeAcquireSpinLock(&extension->StateLock, &irql);
   DiskView view;
+  view.PnpState = extension->PnpState;
   view.ImageAttached = ImageIsAttached(extension);
   view.ImageSize = extension->ImageSize;
   view.DriveLetter = extension->DriveLetter;
@@ -60,17 +62,17 @@ NTSTATUS DispatchDeviceControl(PDEVICE_OBJECT device, PIRP irp) {
   if (!ImageIsAttached(extension) && RequiresImage(request.Code)) {
     return CompleteRequest(irp, STATUS_NO_MEDIA_IN_DEVICE, 0);
   }
-  NTSTATUS status = IoAcquireRemoveLock(&extension->RemoveLock, irp);
-  if (!NT_SUCCESS(status)) return CompleteRequest(irp, status, 0);
   // Buffered requests without a system buffer have no bytes to answer with.
   if (request.SystemBuffer == nullptr) request.InputLength = request.OutputLength = 0;
-
-  const ControlAnswer answer = AnswerUnderStateLock(extension, request);
+  NTSTATUS status = IoAcquireRemoveLock(&extension->RemoveLock, irp);
+  const bool locked = NT_SUCCESS(status);
+  ControlAnswer answer =
+      locked ? AnswerUnderStateLock(extension, request) : RefuseControlRequest(request, status);
   switch (answer.Action) {
     case ControlAction::kQueueOpen:
-      status = CaptureClientSecurity(irp);
-      if (!NT_SUCCESS(status)) break;
-      return QueueRequest(extension, irp);
+      if (NT_SUCCESS(CaptureClientSecurity(irp))) return QueueRequest(extension, irp);
+      answer = RefuseControlRequest(request, STATUS_UNSUCCESSFUL);
+      break;
     case ControlAction::kQueueClose:
       return QueueRequest(extension, irp);
     case ControlAction::kComplete:
@@ -78,15 +80,10 @@ NTSTATUS DispatchDeviceControl(PDEVICE_OBJECT device, PIRP irp) {
       if (request.Code == kIoctlMountdevQueryUniqueId && answer.Status == STATUS_SUCCESS) {
         DbgPrint("CryptDsk - cryptdsk: unique id %s\n", kVolumeUniqueId);
       }
-      status = answer.Status;
-      irp->IoStatus.Information = answer.Information;
-      irp->IoStatus.Status = status;
-      IoCompleteRequest(irp, IO_NO_INCREMENT);
-      IoReleaseRemoveLock(&extension->RemoveLock, irp);
-      return status;
+      break;
   }
-  CompleteRequest(irp, status, 0);
-  IoReleaseRemoveLock(&extension->RemoveLock, irp);
+  status = CompleteRequest(irp, answer.Status, answer.Information);
+  if (locked) IoReleaseRemoveLock(&extension->RemoveLock, irp);
   return status;
 }
 

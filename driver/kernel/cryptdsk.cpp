@@ -1,6 +1,7 @@
 // cryptdsk.sys: driver entry, dispatch table, the trivial dispatch routines
 // and unload. Kernel mode only.
 #include "disk_extension.h"
+#include "pnp_state.h"
 
 namespace cryptdsk {
 namespace {
@@ -9,8 +10,11 @@ DRIVER_DISPATCH DispatchCreateClose;
 DRIVER_DISPATCH DispatchSystemControl;
 DRIVER_UNLOAD DriverUnload;
 
-NTSTATUS DispatchCreateClose(PDEVICE_OBJECT, PIRP irp) {
-  return CompleteRequest(irp, STATUS_SUCCESS, 0);
+// Once the device is gone nothing new is opened; open handles still close.
+NTSTATUS DispatchCreateClose(PDEVICE_OBJECT device, PIRP irp) {
+  const bool create = IoGetCurrentIrpStackLocation(irp)->MajorFunction == IRP_MJ_CREATE;
+  return CompleteRequest(
+      irp, create ? NewRequestStatus(ExtensionOf(device)->PnpState) : STATUS_SUCCESS, 0);
 }
 
 NTSTATUS DispatchSystemControl(PDEVICE_OBJECT device, PIRP irp) {
@@ -48,8 +52,10 @@ extern "C" NTSTATUS DriverEntry(PDRIVER_OBJECT driver, PUNICODE_STRING) {
   driver->DriverUnload = DriverUnload;
   driver->MajorFunction[IRP_MJ_CREATE] = DispatchCreateClose;
   driver->MajorFunction[IRP_MJ_CLOSE] = DispatchCreateClose;
-  driver->MajorFunction[IRP_MJ_READ] = DispatchReadWrite;
-  driver->MajorFunction[IRP_MJ_WRITE] = DispatchReadWrite;
+  driver->MajorFunction[IRP_MJ_READ] = DispatchTransfer;
+  driver->MajorFunction[IRP_MJ_WRITE] = DispatchTransfer;
+  driver->MajorFunction[IRP_MJ_FLUSH_BUFFERS] = DispatchTransfer;
+  driver->MajorFunction[IRP_MJ_SHUTDOWN] = DispatchShutdown;
   driver->MajorFunction[IRP_MJ_DEVICE_CONTROL] = DispatchDeviceControl;
   driver->MajorFunction[IRP_MJ_PNP] = DispatchPnp;
   driver->MajorFunction[IRP_MJ_POWER] = DispatchPower;

@@ -2,6 +2,7 @@
 // dispatch, removal. Kernel mode only; everything here runs at
 // PASSIVE_LEVEL except the start completion routine.
 #include "disk_extension.h"
+#include "memory_kinds.h"
 #include "pnp_state.h"
 #include "secure_wipe.h"
 
@@ -24,11 +25,10 @@ void TraceStep(int step) {
 }
 
 // An own terminated copy of `source` in non-paged pool. False: no memory.
-bool CopyName(const WCHAR* source, UNICODE_STRING* target) {
+bool CopyName(POOL_TYPE pool, const WCHAR* source, UNICODE_STRING* target) {
   UNICODE_STRING name;
   RtlInitUnicodeString(&name, source);
-  auto* buffer =
-      static_cast<PWCH>(ExAllocatePoolWithTag(NonPagedPool, name.MaximumLength, kPoolTag));
+  auto* buffer = static_cast<PWCH>(ExAllocatePoolWithTag(pool, name.MaximumLength, kPoolTag));
   if (buffer == nullptr) return false;
   RtlZeroMemory(buffer, name.MaximumLength);
   RtlCopyMemory(buffer, name.Buffer, name.Length);
@@ -101,19 +101,32 @@ NTSTATUS StartWorkerThread(DiskExtension* extension) {
   return STATUS_SUCCESS;
 }
 
-IO_COMPLETION_ROUTINE SignalStartCompletion;
+// The memory kinds of this Windows version and the flush routine of this
+// ntoskrnl, before anything is allocated.
+void ChooseKernelFacilities(DiskExtension* extension) {
+  RTL_OSVERSIONINFOW version;
+  RtlZeroMemory(&version, sizeof(version));
+  version.dwOSVersionInfoSize = sizeof(version);
+  RtlGetVersion(&version);
+  const MemoryKinds memory = MemoryKindsFor(version.dwMajorVersion, version.dwMinorVersion);
+  extension->NonPagedPoolType = static_cast<POOL_TYPE>(memory.NonPagedPoolType);
+  extension->MdlMappingFlags = memory.MdlMappingFlags;
+  extension->FlushBuffersFile = FindFlushBuffersFile();
+}
 
-NTSTATUS SignalStartCompletion(PDEVICE_OBJECT, PIRP, PVOID context) {
+IO_COMPLETION_ROUTINE SignalLowerCompletion;
+
+NTSTATUS SignalLowerCompletion(PDEVICE_OBJECT, PIRP, PVOID context) {
   KeSetEvent(static_cast<PKEVENT>(context), IO_NO_INCREMENT, FALSE);
   return STATUS_MORE_PROCESSING_REQUIRED;
 }
 
-// The lower drivers start first; the request comes back to us.
-NTSTATUS ForwardStartAndWait(DiskExtension* extension, PIRP irp) {
+// The lower drivers handle the request first; it comes back to us.
+NTSTATUS ForwardAndWait(DiskExtension* extension, PIRP irp) {
   KEVENT done;
   KeInitializeEvent(&done, NotificationEvent, FALSE);
   IoCopyCurrentIrpStackLocationToNext(irp);
-  IoSetCompletionRoutine(irp, SignalStartCompletion, &done, TRUE, TRUE, TRUE);
+  IoSetCompletionRoutine(irp, SignalLowerCompletion, &done, TRUE, TRUE, TRUE);
   NTSTATUS status = IoCallDriver(extension->LowerDeviceObject, irp);
   if (status == STATUS_PENDING) {
     KeWaitForSingleObject(&done, Executive, KernelMode, FALSE, nullptr);
@@ -144,7 +157,7 @@ void ReleaseDeviceResources(DiskExtension* extension) {
   StopWorkerThread(extension);
   // A container still attached is detached, so that no handle or key
   // outlives the device.
-  if (ImageIsAttached(extension)) DetachImage(extension);
+  if (ImageIsAttached(extension)) DetachImage(extension, true);
   if (extension->Flags & kLinkCreated) {
     IoDeleteSymbolicLink(&extension->SymbolicLinkName);
     InterlockedAnd(&extension->Flags, ~static_cast<LONG>(kLinkCreated));
@@ -155,6 +168,7 @@ void ReleaseDeviceResources(DiskExtension* extension) {
   if (extension->LowerDeviceObject != nullptr) IoDetachDevice(extension->LowerDeviceObject);
   extension->LowerDeviceObject = nullptr;
   SecureWipeObject(extension->KeySchedule);
+  IoUnregisterShutdownNotification(extension->DeviceObject);
   IoDeleteDevice(extension->DeviceObject);
 }
 
@@ -176,16 +190,17 @@ NTSTATUS AddDevice(PDRIVER_OBJECT driver, PDEVICE_OBJECT physicalDevice) {
   IoInitializeRemoveLock(&extension->RemoveLock, 0, 0, 0);
   KeInitializeSpinLock(&extension->StateLock);
   extension->PnpState = kPnpNotStarted;
+  ChooseKernelFacilities(extension);
   TraceStep(3);
 
   // From here every failure goes through ReleaseDeviceResources, which
   // undoes exactly what has been done so far.
-  if (!CopyName(kDeviceName, &extension->DeviceName)) {
+  if (!CopyName(extension->NonPagedPoolType, kDeviceName, &extension->DeviceName)) {
     ReleaseDeviceResources(extension);
     return STATUS_UNSUCCESSFUL;
   }
   TraceStep(4);
-  if (!CopyName(kLinkName, &extension->SymbolicLinkName)) {
+  if (!CopyName(extension->NonPagedPoolType, kLinkName, &extension->SymbolicLinkName)) {
     ReleaseDeviceResources(extension);
     return STATUS_UNSUCCESSFUL;
   }
@@ -219,6 +234,13 @@ NTSTATUS AddDevice(PDRIVER_OBJECT driver, PDEVICE_OBJECT physicalDevice) {
   }
   device->Flags |= DO_DIRECT_IO | DO_POWER_PAGABLE;
   TraceStep(10);
+  // At shutdown the container is flushed (and closed when no file system
+  // still writes to the disk).
+  status = IoRegisterShutdownNotification(device);
+  if (!NT_SUCCESS(status)) {
+    ReleaseDeviceResources(extension);
+    return status;
+  }
   status = IoCreateSymbolicLink(&extension->SymbolicLinkName, &extension->DeviceName);
   if (!NT_SUCCESS(status)) {
     ReleaseDeviceResources(extension);
@@ -237,16 +259,13 @@ NTSTATUS DispatchPnp(PDEVICE_OBJECT device, PIRP irp) {
   const UCHAR minor = IoGetCurrentIrpStackLocation(irp)->MinorFunction;
   const PnpStep step = NextPnpStep(minor, extension->PnpState);
   switch (step.Route) {
-    case PnpRoute::kStartThenComplete:
-      status = ForwardStartAndWait(extension, irp);
-      if (NT_SUCCESS(status)) extension->PnpState = step.NewState;
+    case PnpRoute::kLowerFirst:
+      if (step.SetsSuccess) irp->IoStatus.Status = STATUS_SUCCESS;
+      status = ForwardAndWait(extension, irp);
+      if (NT_SUCCESS(status) && step.ChangesState) extension->PnpState = step.NewState;
       CompleteRequest(irp, status, 0);
       IoReleaseRemoveLock(&extension->RemoveLock, irp);
       return status;
-    case PnpRoute::kCompleteHere:
-      CompleteRequest(irp, STATUS_SUCCESS, 0);
-      IoReleaseRemoveLock(&extension->RemoveLock, irp);
-      return STATUS_SUCCESS;
     case PnpRoute::kRemove:
       irp->IoStatus.Status = STATUS_SUCCESS;
       IoSkipCurrentIrpStackLocation(irp);
@@ -265,12 +284,21 @@ NTSTATUS DispatchPnp(PDEVICE_OBJECT device, PIRP irp) {
   }
 }
 
+// Power requests hold the remove lock while they go down, so removal waits
+// for them.
 NTSTATUS DispatchPower(PDEVICE_OBJECT device, PIRP irp) {
   DiskExtension* extension = ExtensionOf(device);
   PoStartNextPowerIrp(irp);
-  if (extension->PnpState == kPnpRemoved) return CompleteRequest(irp, STATUS_DELETE_PENDING, 0);
-  IoSkipCurrentIrpStackLocation(irp);
-  return PoCallDriver(extension->LowerDeviceObject, irp);
+  NTSTATUS status = IoAcquireRemoveLock(&extension->RemoveLock, irp);
+  if (!NT_SUCCESS(status)) return CompleteRequest(irp, status, 0);
+  if (extension->PnpState == kPnpRemoved) {
+    status = CompleteRequest(irp, STATUS_DELETE_PENDING, 0);
+  } else {
+    IoSkipCurrentIrpStackLocation(irp);
+    status = PoCallDriver(extension->LowerDeviceObject, irp);
+  }
+  IoReleaseRemoveLock(&extension->RemoveLock, irp);
+  return status;
 }
 
 void FreePoolString(UNICODE_STRING* name) {

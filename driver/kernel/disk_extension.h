@@ -14,6 +14,9 @@ constexpr ULONG kPoolTag = 0x54434354;
 constexpr ULONG kLinkCreated = 0x1;
 constexpr ULONG kImageAttached = 0x2;
 
+// ZwFlushBuffersFile, which not every supported ntoskrnl exports.
+typedef NTSTATUS(NTAPI* FlushBuffersFileRoutine)(HANDLE file, PIO_STATUS_BLOCK io);
+
 struct DiskExtension {
   PDRIVER_OBJECT DriverObject;
   PDEVICE_OBJECT DeviceObject;
@@ -38,6 +41,10 @@ struct DiskExtension {
   // Guards ImageFileName, ImageSize and kImageAttached against the control
   // dispatch reading them while the worker attaches or detaches.
   KSPIN_LOCK StateLock;
+  // Chosen at device creation from the Windows version and ntoskrnl's exports.
+  POOL_TYPE NonPagedPoolType;
+  ULONG MdlMappingFlags;
+  FlushBuffersFileRoutine FlushBuffersFile;  // null: not exported
 };
 
 inline DiskExtension* ExtensionOf(PDEVICE_OBJECT device) {
@@ -60,7 +67,8 @@ DRIVER_ADD_DEVICE AddDevice;
 DRIVER_DISPATCH DispatchPnp;
 DRIVER_DISPATCH DispatchPower;
 DRIVER_DISPATCH DispatchDeviceControl;
-DRIVER_DISPATCH DispatchReadWrite;
+DRIVER_DISPATCH DispatchTransfer;  // read, write and flush
+DRIVER_DISPATCH DispatchShutdown;
 KSTART_ROUTINE WorkerThreadMain;
 
 // Takes the request (which holds one RemoveLock acquisition) into the
@@ -80,9 +88,14 @@ NTSTATUS ImpersonateClient(HANDLE context);
 void RevertToSelf();
 void ReleaseClientSecurity(PIRP irp);
 
-// Worker thread only (or after the worker has stopped).
+// Worker thread only (or after the worker has stopped). `force` detaches
+// even when the volume interface cannot be disabled (removal, shutdown).
 NTSTATUS AttachImage(DiskExtension* extension, PIRP irp);
-NTSTATUS DetachImage(DiskExtension* extension);
+NTSTATUS DetachImage(DiskExtension* extension, bool force);
+
+// The container file's buffers to stable storage. PASSIVE_LEVEL.
+FlushBuffersFileRoutine FindFlushBuffersFile();
+NTSTATUS FlushContainerFile(const DiskExtension* extension, HANDLE file);
 
 // Frees a name allocated from the driver's pool and empties it; an empty name
 // is left as it is.

@@ -1,84 +1,82 @@
-// cryptdsk.sys: attaching a container file to the disk and detaching it.
-// Kernel mode only; runs on the worker thread at PASSIVE_LEVEL (attach
-// while impersonating the requesting user), or at removal after the worker
-// has stopped.
+// cryptdsk.sys: attaching a container file to the disk and detaching it:
+// the portable procedure over the kernel's file calls. Kernel mode only;
+// runs on the worker thread at PASSIVE_LEVEL (attach while impersonating
+// the requesting user), or at removal after the worker has stopped.
+#include "container_attach.h"
 #include "control_protocol.h"
 #include "disk_extension.h"
-#include "pnp_state.h"
 #include "secure_wipe.h"
 
 namespace cryptdsk {
 namespace {
 
-constexpr ULONG kContainerOptions = FILE_NON_DIRECTORY_FILE | FILE_RANDOM_ACCESS |
-                                    FILE_NO_INTERMEDIATE_BUFFERING | FILE_SYNCHRONOUS_IO_NONALERT;
-static_assert(kContainerOptions == 0x868, "create options of the container");
+static_assert(FILE_OPEN == kFileOpen && FILE_OPEN_IF == kFileOpenIf, "dispositions");
+static_assert((FILE_SHARE_READ | FILE_SHARE_WRITE) == kFileShareReadWrite, "share access");
+static_assert(OBJ_CASE_INSENSITIVE == kObjCaseInsensitive &&
+                  OBJ_KERNEL_HANDLE == kObjKernelHandle &&
+                  OBJ_FORCE_ACCESS_CHECK == kObjForceAccessCheck,
+              "object attributes");
+static_assert(IO_FORCE_ACCESS_CHECK == kIoForceAccessCheck, "create options of the I/O manager");
+static_assert((FILE_NON_DIRECTORY_FILE | FILE_RANDOM_ACCESS | FILE_NO_INTERMEDIATE_BUFFERING |
+               FILE_SYNCHRONOUS_IO_NONALERT) == kContainerCreateOptions,
+              "create options of the container");
+static_assert(FILE_ATTRIBUTE_COMPRESSED == kFileAttributeCompressed &&
+                  FILE_ATTRIBUTE_ENCRYPTED == kFileAttributeEncrypted,
+              "file attributes");
+static_assert(STATUS_NOT_SUPPORTED == kStatusNotSupported, "");
+
 // Synchronous I/O needs SYNCHRONIZE in the requested access.
 constexpr ACCESS_MASK kContainerAccess = GENERIC_READ | GENERIC_WRITE | SYNCHRONIZE;
 
-struct OpenedFile {
+// The container being attached or detached; its name and handle pass
+// between here and the extension under StateLock.
+struct Container {
+  DiskExtension* Extension;
+  UNICODE_STRING Name;
   HANDLE Handle;
-  NTSTATUS Status;
 };
 
-// Opens the container, or creates it at `fileSize` when it is missing and a
-// size was given. On failure no handle stays open.
-OpenedFile OpenContainer(UNICODE_STRING* name, uint64_t fileSize) {
-  OBJECT_ATTRIBUTES attributes;
-  InitializeObjectAttributes(&attributes, name, OBJ_CASE_INSENSITIVE | OBJ_KERNEL_HANDLE, nullptr,
-                             nullptr);
-  OpenedFile file{nullptr, STATUS_SUCCESS};
-  IO_STATUS_BLOCK io;
-  file.Status =
-      ZwCreateFile(&file.Handle, kContainerAccess, &attributes, &io, nullptr, FILE_ATTRIBUTE_NORMAL,
-                   FILE_SHARE_READ | FILE_SHARE_WRITE, FILE_OPEN, kContainerOptions, nullptr, 0);
-  if (file.Status != STATUS_OBJECT_NAME_NOT_FOUND && file.Status != STATUS_NO_SUCH_FILE) {
-    if (!NT_SUCCESS(file.Status)) file.Handle = nullptr;
-    return file;
-  }
-  if (fileSize == 0) {
-    file.Handle = nullptr;
-    file.Status = STATUS_NO_SUCH_FILE;
-    return file;
-  }
-  LARGE_INTEGER allocation;
-  allocation.QuadPart = static_cast<LONGLONG>(fileSize);
-  // A new container is held without sharing.
-  file.Status = ZwCreateFile(&file.Handle, kContainerAccess, &attributes, &io, &allocation,
-                             FILE_ATTRIBUTE_NORMAL, 0, FILE_OPEN_IF, kContainerOptions, nullptr, 0);
-  if (!NT_SUCCESS(file.Status)) {
-    file.Handle = nullptr;
-    return file;
-  }
-  if (io.Information == FILE_CREATED) {
-    FILE_END_OF_FILE_INFORMATION end;
-    end.EndOfFile.QuadPart = static_cast<LONGLONG>(fileSize);
-    file.Status =
-        ZwSetInformationFile(file.Handle, &io, &end, sizeof(end), FileEndOfFileInformation);
-    if (!NT_SUCCESS(file.Status)) {
-      ZwClose(file.Handle);
-      file.Handle = nullptr;
-    }
-  }
-  return file;
+Container* ContainerOf(void* context) {
+  return static_cast<Container*>(context);
 }
 
-struct ContainerFacts {
-  LONGLONG Size;
-  ULONG Alignment;
-};
+// IoCreateFile rather than ZwCreateFile: only it takes the I/O manager's
+// forced access check.
+NtStatus Create(void* context, const ContainerCreate& call, bool* created) {
+  Container* container = ContainerOf(context);
+  OBJECT_ATTRIBUTES attributes;
+  InitializeObjectAttributes(&attributes, &container->Name, call.ObjectAttributes, nullptr,
+                             nullptr);
+  LARGE_INTEGER allocation;
+  allocation.QuadPart = static_cast<LONGLONG>(call.AllocationSize);
+  IO_STATUS_BLOCK io;
+  io.Information = 0;
+  HANDLE handle = nullptr;
+  const NTSTATUS status = IoCreateFile(
+      &handle, kContainerAccess, &attributes, &io, call.AllocationSize != 0 ? &allocation : nullptr,
+      FILE_ATTRIBUTE_NORMAL, call.ShareAccess, call.Disposition, call.CreateOptions, nullptr, 0,
+      CreateFileTypeNone, nullptr, call.IoOptions);
+  if (!NT_SUCCESS(status)) return status;
+  container->Handle = handle;
+  *created = io.Information == FILE_CREATED;
+  return status;
+}
 
-NTSTATUS QueryContainer(HANDLE handle, ContainerFacts* facts) {
+NtStatus SetEndOfFile(void* context, uint64_t size) {
+  FILE_END_OF_FILE_INFORMATION end;
+  end.EndOfFile.QuadPart = static_cast<LONGLONG>(size);
+  IO_STATUS_BLOCK io;
+  return ZwSetInformationFile(ContainerOf(context)->Handle, &io, &end, sizeof(end),
+                              FileEndOfFileInformation);
+}
+
+NtStatus Query(void* context, ContainerFacts* facts) {
+  const HANDLE handle = ContainerOf(context)->Handle;
   IO_STATUS_BLOCK io;
   FILE_BASIC_INFORMATION basic;
   NTSTATUS status =
       ZwQueryInformationFile(handle, &io, &basic, sizeof(basic), FileBasicInformation);
   if (!NT_SUCCESS(status)) return status;
-  // A compressed or file-system-encrypted container would not keep its
-  // bytes where the disk expects them.
-  if (basic.FileAttributes & (FILE_ATTRIBUTE_COMPRESSED | FILE_ATTRIBUTE_ENCRYPTED)) {
-    return STATUS_ACCESS_DENIED;
-  }
   FILE_STANDARD_INFORMATION standard;
   status =
       ZwQueryInformationFile(handle, &io, &standard, sizeof(standard), FileStandardInformation);
@@ -92,9 +90,67 @@ NTSTATUS QueryContainer(HANDLE handle, ContainerFacts* facts) {
     status = STATUS_SUCCESS;
   }
   if (!NT_SUCCESS(status)) return status;
+  // A host volume that does not tell its sector size is taken as it is.
+  FILE_FS_SIZE_INFORMATION volume;
+  if (!NT_SUCCESS(ZwQueryVolumeInformationFile(handle, &io, &volume, sizeof(volume),
+                                               FileFsSizeInformation))) {
+    volume.BytesPerSector = 0;
+  }
+  facts->FileAttributes = basic.FileAttributes;
   facts->Size = standard.EndOfFile.QuadPart;
   facts->Alignment = alignment.AlignmentRequirement;
+  facts->BytesPerSector = volume.BytesPerSector;
   return STATUS_SUCCESS;
+}
+
+NtStatus Flush(void* context) {
+  Container* container = ContainerOf(context);
+  return FlushContainerFile(container->Extension, container->Handle);
+}
+
+void Close(void* context) {
+  Container* container = ContainerOf(context);
+  ZwClose(container->Handle);
+  container->Handle = nullptr;
+}
+
+void Publish(void* context, const ContainerFacts& facts) {
+  Container* container = ContainerOf(context);
+  DiskExtension* extension = container->Extension;
+  PDEVICE_OBJECT device = extension->DeviceObject;
+  device->Characteristics &= ~FILE_READ_ONLY_DEVICE;
+  device->AlignmentRequirement = facts.Alignment;
+  KIRQL irql;
+  KeAcquireSpinLock(&extension->StateLock, &irql);
+  extension->ImageFileHandle = container->Handle;
+  extension->ImageFileName = container->Name;
+  extension->ImageSize = facts.Size;
+  InterlockedOr(&extension->Flags, static_cast<LONG>(kImageAttached));
+  KeReleaseSpinLock(&extension->StateLock, irql);
+}
+
+void Withdraw(void* context) {
+  Container* container = ContainerOf(context);
+  DiskExtension* extension = container->Extension;
+  KIRQL irql;
+  KeAcquireSpinLock(&extension->StateLock, &irql);
+  InterlockedAnd(&extension->Flags, ~static_cast<LONG>(kImageAttached));
+  container->Handle = extension->ImageFileHandle;
+  container->Name = extension->ImageFileName;
+  extension->ImageFileHandle = nullptr;
+  extension->ImageFileName.Buffer = nullptr;
+  extension->ImageFileName.Length = extension->ImageFileName.MaximumLength = 0;
+  KeReleaseSpinLock(&extension->StateLock, irql);
+}
+
+NtStatus SetInterface(void* context, bool enabled) {
+  return IoSetDeviceInterfaceState(&ContainerOf(context)->Extension->InterfaceName,
+                                   enabled ? TRUE : FALSE);
+}
+
+ContainerSystem SystemOf(Container* container) {
+  return ContainerSystem{container, Create,  SetEndOfFile, Query,       Flush,
+                         Close,     Publish, Withdraw,     SetInterface};
 }
 
 }  // namespace
@@ -102,77 +158,40 @@ NTSTATUS QueryContainer(HANDLE handle, ContainerFacts* facts) {
 NTSTATUS AttachImage(DiskExtension* extension, PIRP irp) {
   if (ImageIsAttached(extension)) return STATUS_INVALID_DEVICE_REQUEST;
   PIO_STACK_LOCATION stack = IoGetCurrentIrpStackLocation(irp);
-  auto* record = static_cast<uint8_t*>(irp->AssociatedIrp.SystemBuffer);
   OpenImageParameters open;
   NTSTATUS status =
-      ParseOpenImageRecord(record, stack->Parameters.DeviceIoControl.InputBufferLength, &open);
+      ParseOpenImageRecord(static_cast<uint8_t*>(irp->AssociatedIrp.SystemBuffer),
+                           stack->Parameters.DeviceIoControl.InputBufferLength, &open);
   if (!NT_SUCCESS(status)) return status;
   extension->DriveLetter = open.DriveLetter;
 
+  // At most kMaxFileNameUnits: the byte count and the terminator fit a USHORT.
   const USHORT nameBytes = static_cast<USHORT>(2 * open.FileNameUnits);
-  auto* nameBuffer =
-      static_cast<PWCH>(ExAllocatePoolWithTag(NonPagedPool, nameBytes + sizeof(WCHAR), kPoolTag));
+  auto* nameBuffer = static_cast<PWCH>(
+      ExAllocatePoolWithTag(extension->NonPagedPoolType, nameBytes + sizeof(WCHAR), kPoolTag));
   if (nameBuffer == nullptr) return STATUS_UNSUCCESSFUL;
   RtlZeroMemory(nameBuffer, nameBytes + sizeof(WCHAR));
   RtlCopyMemory(nameBuffer, open.FileName, nameBytes);
-  UNICODE_STRING name;
-  name.Buffer = nameBuffer;
-  name.Length = name.MaximumLength = nameBytes;
+  Container container{extension, {nameBytes, nameBytes, nameBuffer}, nullptr};
 
-  // The key leaves the system buffer as soon as it is scheduled: the I/O
-  // manager frees that buffer without wiping it.
-  const uint32_t keyStatus = AesSetKey(open.Key, 32, 0, &extension->KeySchedule);
-  SecureWipe(record, kOpenImageKeySize);
-  if (keyStatus != kAesOk) {
-    FreePoolString(&name);
-    SecureWipeObject(extension->KeySchedule);
-    return STATUS_UNSUCCESSFUL;
-  }
-
-  const OpenedFile file = OpenContainer(&name, open.FileSize);
-  ContainerFacts facts{};
-  status = file.Status;
-  if (NT_SUCCESS(status)) status = QueryContainer(file.Handle, &facts);
-  if (NT_SUCCESS(status)) status = IoSetDeviceInterfaceState(&extension->InterfaceName, TRUE);
+  status = AesSetKey(open.Key, kOpenImageKeySize, 0, &extension->KeySchedule) == kAesOk
+               ? AttachContainer(SystemOf(&container), open.FileSize)
+               : STATUS_UNSUCCESSFUL;
   if (!NT_SUCCESS(status)) {
-    if (file.Handle != nullptr) ZwClose(file.Handle);
-    FreePoolString(&name);
+    FreePoolString(&container.Name);
     SecureWipeObject(extension->KeySchedule);
-    return status;
   }
-
-  PDEVICE_OBJECT device = extension->DeviceObject;
-  device->Characteristics &= ~FILE_READ_ONLY_DEVICE;
-  device->AlignmentRequirement = facts.Alignment;
-  KIRQL irql;
-  KeAcquireSpinLock(&extension->StateLock, &irql);
-  extension->ImageFileHandle = file.Handle;
-  extension->ImageFileName = name;
-  extension->ImageSize = facts.Size;
-  InterlockedOr(&extension->Flags, static_cast<LONG>(kImageAttached));
-  KeReleaseSpinLock(&extension->StateLock, irql);
-  return STATUS_SUCCESS;
+  return status;
 }
 
-NTSTATUS DetachImage(DiskExtension* extension) {
-  if (!ImageIsAttached(extension)) return STATUS_UNSUCCESSFUL;
-  // At removal the device goes whatever the interface says.
-  const bool removing = extension->PnpState == kPnpRemoved;
-  if (!NT_SUCCESS(IoSetDeviceInterfaceState(&extension->InterfaceName, FALSE)) && !removing) {
-    return STATUS_UNSUCCESSFUL;
+NTSTATUS DetachImage(DiskExtension* extension, bool force) {
+  Container container{extension, {0, 0, nullptr}, nullptr};
+  const NTSTATUS status = DetachContainer(SystemOf(&container), ImageIsAttached(extension), force);
+  if (NT_SUCCESS(status)) {
+    SecureWipeObject(extension->KeySchedule);
+    FreePoolString(&container.Name);
   }
-  KIRQL irql;
-  KeAcquireSpinLock(&extension->StateLock, &irql);
-  InterlockedAnd(&extension->Flags, ~static_cast<LONG>(kImageAttached));
-  UNICODE_STRING name = extension->ImageFileName;
-  extension->ImageFileName.Buffer = nullptr;
-  extension->ImageFileName.Length = extension->ImageFileName.MaximumLength = 0;
-  KeReleaseSpinLock(&extension->StateLock, irql);
-  SecureWipeObject(extension->KeySchedule);
-  FreePoolString(&name);
-  ZwClose(extension->ImageFileHandle);
-  extension->ImageFileHandle = nullptr;
-  return STATUS_SUCCESS;
+  return status;
 }
 
 }  // namespace cryptdsk

@@ -1,12 +1,14 @@
-// cryptdsk.sys: the read/write dispatch, the request queue and the worker
-// thread that serves reads, writes, attach and detach one at a time in
-// arrival order. Kernel mode only.
+// cryptdsk.sys: the transfer and shutdown dispatch, the request queue and the worker
+// thread that serves reads, writes, flushes, shutdown, attach and detach one
+// at a time in arrival order. Kernel mode only.
 //
 // Producers (dispatch routines, requesting threads, PASSIVE_LEVEL) only
 // check and queue; the worker alone touches the container file, the key
 // schedule and the attachment.
+#include "control_protocol.h"
 #include "cryptdsk_protocol.h"
 #include "disk_extension.h"
+#include "pnp_state.h"
 #include "transfer.h"
 
 namespace cryptdsk {
@@ -14,14 +16,21 @@ namespace {
 
 static_assert(STATUS_DRIVER_INTERNAL_ERROR == kStatusDriverInternalError, "");
 static_assert(STATUS_INVALID_PARAMETER == kStatusInvalidParameter, "");
+static_assert(STATUS_NO_SUCH_DEVICE == kStatusNoSuchDevice, "");
+static_assert(STATUS_DELETE_PENDING == kStatusDeletePending, "");
+
+// The transfer calls' context is the device's extension.
+HANDLE ImageHandleOf(void* context) {
+  return static_cast<DiskExtension*>(context)->ImageFileHandle;
+}
 
 NtStatus ZwReadAt(void* context, uint8_t* buffer, uint32_t length, int64_t offset, uint32_t* done) {
   IO_STATUS_BLOCK io;
   io.Information = 0;
   LARGE_INTEGER position;
   position.QuadPart = offset;
-  const NTSTATUS status = ZwReadFile(static_cast<HANDLE>(context), nullptr, nullptr, nullptr, &io,
-                                     buffer, length, &position, nullptr);
+  const NTSTATUS status = ZwReadFile(ImageHandleOf(context), nullptr, nullptr, nullptr, &io, buffer,
+                                     length, &position, nullptr);
   *done = static_cast<uint32_t>(io.Information);
   return status;
 }
@@ -32,14 +41,19 @@ NtStatus ZwWriteAt(void* context, const uint8_t* buffer, uint32_t length, int64_
   io.Information = 0;
   LARGE_INTEGER position;
   position.QuadPart = offset;
-  const NTSTATUS status = ZwWriteFile(static_cast<HANDLE>(context), nullptr, nullptr, nullptr, &io,
+  const NTSTATUS status = ZwWriteFile(ImageHandleOf(context), nullptr, nullptr, nullptr, &io,
                                       const_cast<uint8_t*>(buffer), length, &position, nullptr);
   *done = static_cast<uint32_t>(io.Information);
   return status;
 }
 
+NtStatus FlushImage(void* context) {
+  return FlushContainerFile(static_cast<DiskExtension*>(context), ImageHandleOf(context));
+}
+
 // A read or write of the attached container; the caller's memory comes
-// through the request's memory descriptor list (DO_DIRECT_IO).
+// through the request's memory descriptor list (DO_DIRECT_IO). A write the
+// requester wants on stable storage (write-through, FUA) is flushed.
 TransferResult Transfer(DiskExtension* extension, PIRP irp, PIO_STACK_LOCATION stack) {
   TransferResult result;
   result.Information = 0;
@@ -54,20 +68,63 @@ TransferResult Transfer(DiskExtension* extension, PIRP irp, PIO_STACK_LOCATION s
   // Refused ranges touch nothing, not even the caller's pages.
   result.Status = CheckTransferRange(offset, length, extension->ImageSize);
   if (!NT_SUCCESS(result.Status) || length == 0) return result;
-  auto* buffer = irp->MdlAddress == nullptr ? nullptr
-                                            : static_cast<uint8_t*>(MmGetSystemAddressForMdlSafe(
-                                                  irp->MdlAddress, NormalPagePriority));
+  const auto priority =
+      static_cast<MM_PAGE_PRIORITY>(NormalPagePriority | extension->MdlMappingFlags);
+  auto* buffer =
+      irp->MdlAddress == nullptr
+          ? nullptr
+          : static_cast<uint8_t*>(MmGetSystemAddressForMdlSafe(irp->MdlAddress, priority));
   if (buffer == nullptr) {
     result.Status = STATUS_INSUFFICIENT_RESOURCES;
     return result;
   }
   ImageFileIo io;
-  io.Context = extension->ImageFileHandle;
+  io.Context = extension;
   io.Read = ZwReadAt;
   io.Write = ZwWriteAt;
-  return write
-             ? WriteImage(io, &extension->KeySchedule, extension->ImageSize, offset, buffer, length)
-             : ReadImage(io, &extension->KeySchedule, extension->ImageSize, offset, buffer, length);
+  const AesKeySchedule* schedule = &extension->KeySchedule;
+  if (!write) return ReadImage(io, schedule, extension->ImageSize, offset, buffer, length);
+  if (stack->Flags & SL_WRITE_THROUGH) {
+    return WriteImageThrough(io, FlushImage, schedule, extension->ImageSize, offset, buffer,
+                             length);
+  }
+  return WriteImage(io, schedule, extension->ImageSize, offset, buffer, length);
+}
+
+// Shutdown leaves a consistent container for the power-off: what is written
+// reaches stable storage. A file system mounted on the disk writes its last
+// state after the shutdown notification, so the container stays attached
+// under it; without one the container is also closed.
+NTSTATUS ShutDown(DiskExtension* extension) {
+  if (!ImageIsAttached(extension)) return STATUS_SUCCESS;
+  const PVPB volume = extension->DeviceObject->Vpb;
+  if (volume != nullptr && (volume->Flags & VPB_MOUNTED)) return FlushImage(extension);
+  return DetachImage(extension, true);
+}
+
+// The open request: the container is opened with the requesting user's
+// rights, and the key leaves the system buffer whatever the outcome.
+NTSTATUS Attach(DiskExtension* extension, PIRP irp, PIO_STACK_LOCATION stack) {
+  NTSTATUS status = ImpersonateClient(ClientSecurityOf(irp));
+  if (NT_SUCCESS(status)) {
+    status = AttachImage(extension, irp);
+    RevertToSelf();
+  }
+  ReleaseClientSecurity(irp);
+  WipeOpenRecordKey(static_cast<uint8_t*>(irp->AssociatedIrp.SystemBuffer),
+                    stack->Parameters.DeviceIoControl.InputBufferLength);
+  return status;
+}
+
+NTSTATUS Control(DiskExtension* extension, PIRP irp, PIO_STACK_LOCATION stack) {
+  switch (stack->Parameters.DeviceIoControl.IoControlCode) {
+    case IOCTL_CRYPTDSK_OPEN_IMAGE:
+      return Attach(extension, irp, stack);
+    case IOCTL_CRYPTDSK_CLOSE_IMAGE:
+      return DetachImage(extension, false);
+    default:
+      return STATUS_DRIVER_INTERNAL_ERROR;
+  }
 }
 
 TransferResult Serve(DiskExtension* extension, PIRP irp) {
@@ -78,22 +135,15 @@ TransferResult Serve(DiskExtension* extension, PIRP irp) {
     case IRP_MJ_READ:
     case IRP_MJ_WRITE:
       return Transfer(extension, irp, stack);
+    case IRP_MJ_FLUSH_BUFFERS:
+      result.Status =
+          ImageIsAttached(extension) ? FlushImage(extension) : STATUS_NO_MEDIA_IN_DEVICE;
+      return result;
+    case IRP_MJ_SHUTDOWN:
+      result.Status = ShutDown(extension);
+      return result;
     case IRP_MJ_DEVICE_CONTROL:
-      if (stack->Parameters.DeviceIoControl.IoControlCode == IOCTL_CRYPTDSK_OPEN_IMAGE) {
-        // The container is opened with the requesting user's rights.
-        result.Status = ImpersonateClient(ClientSecurityOf(irp));
-        if (NT_SUCCESS(result.Status)) {
-          result.Status = AttachImage(extension, irp);
-          RevertToSelf();
-        }
-        ReleaseClientSecurity(irp);
-        return result;
-      }
-      if (stack->Parameters.DeviceIoControl.IoControlCode == IOCTL_CRYPTDSK_CLOSE_IMAGE) {
-        result.Status = DetachImage(extension);
-        return result;
-      }
-      result.Status = STATUS_DRIVER_INTERNAL_ERROR;
+      result.Status = Control(extension, irp, stack);
       return result;
     default:
       result.Status = STATUS_DRIVER_INTERNAL_ERROR;
@@ -122,13 +172,23 @@ NTSTATUS QueueRequest(DiskExtension* extension, PIRP irp) {
   return STATUS_PENDING;
 }
 
-NTSTATUS DispatchReadWrite(PDEVICE_OBJECT device, PIRP irp) {
+NTSTATUS DispatchTransfer(PDEVICE_OBJECT device, PIRP irp) {
   DiskExtension* extension = ExtensionOf(device);
+  NTSTATUS status = NewRequestStatus(extension->PnpState);
+  if (!NT_SUCCESS(status)) return CompleteRequest(irp, status, 0);
   if (!ImageIsAttached(extension)) return CompleteRequest(irp, STATUS_NO_MEDIA_IN_DEVICE, 0);
-  // Read and Write parameters share their layout.
-  if (IoGetCurrentIrpStackLocation(irp)->Parameters.Read.Length == 0) {
+  // Read and Write parameters share their layout; a flush has no length.
+  PIO_STACK_LOCATION stack = IoGetCurrentIrpStackLocation(irp);
+  if (stack->MajorFunction != IRP_MJ_FLUSH_BUFFERS && stack->Parameters.Read.Length == 0) {
     return CompleteRequest(irp, STATUS_SUCCESS, 0);
   }
+  status = IoAcquireRemoveLock(&extension->RemoveLock, irp);
+  if (!NT_SUCCESS(status)) return CompleteRequest(irp, status, 0);
+  return QueueRequest(extension, irp);
+}
+
+NTSTATUS DispatchShutdown(PDEVICE_OBJECT device, PIRP irp) {
+  DiskExtension* extension = ExtensionOf(device);
   const NTSTATUS status = IoAcquireRemoveLock(&extension->RemoveLock, irp);
   if (!NT_SUCCESS(status)) return CompleteRequest(irp, status, 0);
   return QueueRequest(extension, irp);

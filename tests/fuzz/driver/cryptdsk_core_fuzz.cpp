@@ -1,6 +1,7 @@
 // libFuzzer target over the driver's portable core: control-protocol answers
-// with arbitrary codes, sizes, states and bytes, the open-record check, and
-// sequences of reads and writes against an in-memory container.
+// with arbitrary codes, sizes (up to records with any name length), states
+// and bytes, the open-record check, and sequences of reads and writes
+// against an in-memory container.
 #include <stddef.h>
 #include <stdint.h>
 #include <string.h>
@@ -55,13 +56,24 @@ const uint32_t kCodes[] = {IOCTL_CRYPTDSK_OPEN_IMAGE,
                            kIoctlMountdevQueryUniqueId,
                            kIoctlMountdevQueryDeviceName};
 
+// Large enough for a record whose name-length field is 0xFFFF and whose
+// name lies inside the input.
+constexpr uint32_t kLargestInput = 50 + 2 * 0xFFFF + 16;
+
+// Mostly the sizes around the record; sometimes any size up to the largest.
+uint32_t TakeLength(Input& in, uint8_t shape) {
+  return shape ? in.Take<uint32_t>() % (kLargestInput + 1) : in.Take<uint16_t>() % 1200;
+}
+
 void FuzzControl(Input& in) {
   const uint8_t pick = in.Take<uint8_t>();
   const uint32_t code =
       pick < 200 ? kCodes[pick % (sizeof(kCodes) / sizeof(kCodes[0]))] : in.Take<uint32_t>();
-  const uint32_t inputLength = in.Take<uint16_t>() % 1200;
-  const uint32_t outputLength = in.Take<uint16_t>() % 1200;
+  const uint8_t shape = in.Take<uint8_t>();
+  const uint32_t inputLength = TakeLength(in, shape & 1);
+  const uint32_t outputLength = TakeLength(in, shape & 2);
   DiskView disk{};
+  disk.PnpState = in.Take<uint8_t>() % 6;
   disk.ImageAttached = in.Take<uint8_t>() & 1;
   disk.ImageSize = in.Take<int64_t>();
   disk.DriveLetter = in.Take<uint16_t>();
@@ -71,9 +83,25 @@ void FuzzControl(Input& in) {
   // Exactly max(in, out) bytes: the sanitizer catches any write beyond.
   const size_t size = inputLength > outputLength ? inputLength : outputLength;
   std::vector<uint8_t> buffer(size);
+  // Every name-length value, also where the fuzzer's bytes end before it.
+  const uint16_t nameLength = in.Take<uint16_t>();
   if (size != 0) memcpy(buffer.data(), in.rest(), in.size() < size ? in.size() : size);
+  if ((shape & 4) && size >= 36) StoreU16(buffer.data() + 34, nameLength);
   ControlRequest request{code, inputLength, outputLength, size ? buffer.data() : nullptr};
+  OpenImageParameters open;
+  const bool validRecord =
+      ParseOpenImageRecord(buffer.data(), inputLength, &open) == kStatusSuccess;
+  if (validRecord && (open.FileNameUnits == 0 || open.FileNameUnits > kMaxFileNameUnits ||
+                      50u + 2u * open.FileNameUnits > inputLength)) {
+    __builtin_trap();
+  }
   const ControlAnswer answer = AnswerControlRequest(request, disk);
+  // A refused open leaves no key byte in the system buffer.
+  if (code == IOCTL_CRYPTDSK_OPEN_IMAGE && answer.Action == ControlAction::kComplete) {
+    for (uint32_t i = 0; i < inputLength && i < 32; ++i) {
+      if (buffer[i] != 0) __builtin_trap();
+    }
+  }
   if (!disk.ImageAttached && RequiresImage(code) && answer.Status != kStatusNoMediaInDevice)
     __builtin_trap();
   const bool copies = answer.Status == kStatusSuccess || answer.Status == kStatusBufferOverflow;
@@ -83,11 +111,7 @@ void FuzzControl(Input& in) {
   }
   if (answer.Action != ControlAction::kComplete && answer.Status != kStatusPending)
     __builtin_trap();
-  OpenImageParameters open;
-  if (ParseOpenImageRecord(buffer.data(), inputLength, &open) == kStatusSuccess &&
-      (open.FileNameUnits == 0 || 50u + 2u * open.FileNameUnits > inputLength)) {
-    __builtin_trap();
-  }
+  if (answer.Action == ControlAction::kQueueOpen && !validRecord) __builtin_trap();
 }
 
 struct MemoryFile {

@@ -2,11 +2,13 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <string>
 #include <vector>
 
 #include "disk_requests.h"
+#include "pnp_state.h"
 
 namespace cryptdsk {
 namespace {
@@ -306,7 +308,12 @@ const RecordCase kRecordCases[] = {
     {"NameInsideLongerInput", 1000, 475, kStatusSuccess},
     {"NamePastLongerInput", 1000, 476, kStatusInvalidParameter},
     {"LargestLength", 576, 0xFFFF, kStatusInvalidParameter},
-    {"LargestLengthInLargestInput", 50 + 2 * 0xFFFF, 0xFFFF, kStatusSuccess},
+    // Past 32766 units the name's byte count and terminator overflow 16 bits.
+    {"LongestNameInLargeInput", 50 + 2 * 32766, 32766, kStatusSuccess},
+    {"OneUnitPastLongestInLargeInput", 50 + 2 * 32767, 32767, kStatusInvalidParameter},
+    {"ByteCountWrapsToEmptyName", 50 + 2 * 32768, 32768, kStatusInvalidParameter},
+    {"ByteCountWrapsToShorterName", 50 + 2 * 33000, 33000, kStatusInvalidParameter},
+    {"LargestLengthInLargestInput", 50 + 2 * 0xFFFF, 0xFFFF, kStatusInvalidParameter},
 };
 
 class OpenRecordTable : public ::testing::TestWithParam<RecordCase> {};
@@ -335,6 +342,78 @@ TEST(OpenImageRecord, ParsesKeySizeLetterAndName) {
   EXPECT_EQ(p.DriveLetter, 'H');
   EXPECT_EQ(p.FileNameUnits, kName.size());
   EXPECT_EQ(p.FileName, record.data() + 50);
+}
+
+DiskView InState(uint32_t pnpState) {
+  DiskView view = Detached();
+  view.PnpState = pnpState;
+  return view;
+}
+
+struct RefusedOpenCase {
+  const char* Name;
+  uint32_t InputLength;
+  uint16_t FileNameLength;
+  DiskView Disk;
+  NtStatus Status;
+};
+
+const RefusedOpenCase kRefusedOpens[] = {
+    {"AlreadyAttached", 576, 10, Attached(), kStatusInvalidDeviceRequest},
+    {"ShortRecord", 575, 10, Detached(), kStatusInvalidParameter},
+    {"InputShorterThanTheKey", 20, 10, Detached(), kStatusInvalidParameter},
+    {"EmptyName", 576, 0, Detached(), kStatusInvalidParameter},
+    {"NamePastTheInput", 576, 264, Detached(), kStatusInvalidParameter},
+    {"NameTooLong", 50 + 2 * 33000, 33000, Detached(), kStatusInvalidParameter},
+    {"SurpriseRemoved", 576, 10, InState(kPnpSurpriseRemoved), kStatusNoSuchDevice},
+    {"Removed", 576, 10, InState(kPnpRemoved), kStatusDeletePending},
+};
+
+class RefusedOpen : public ::testing::TestWithParam<RefusedOpenCase> {};
+
+// The I/O manager frees the system buffer unwiped: a refused open takes the
+// key out of it, and nothing else.
+TEST_P(RefusedOpen, EndsAtOnceWithTheKeyWiped) {
+  const RefusedOpenCase& c = GetParam();
+  std::vector<uint8_t> record = OpenRecord(kName, 4096, std::max<uint32_t>(c.InputLength, 576));
+  StoreU16(&record[34], c.FileNameLength);
+  const Exchange e = Ask(IOCTL_CRYPTDSK_OPEN_IMAGE, c.InputLength, 0, c.Disk, record);
+  EXPECT_EQ(e.Answer.Status, c.Status);
+  EXPECT_EQ(e.Answer.Action, ControlAction::kComplete);
+  const size_t keyBytes = std::min<size_t>(32, c.InputLength);
+  EXPECT_EQ(std::vector<uint8_t>(e.Buffer.begin(), e.Buffer.begin() + keyBytes),
+            std::vector<uint8_t>(keyBytes, 0));
+  EXPECT_TRUE(std::equal(e.Buffer.begin() + keyBytes, e.Buffer.end(), record.begin() + keyBytes));
+}
+
+INSTANTIATE_TEST_SUITE_P(EveryRefusal, RefusedOpen, ::testing::ValuesIn(kRefusedOpens),
+                         [](const ::testing::TestParamInfo<RefusedOpenCase>& info) {
+                           return info.param.Name;
+                         });
+
+TEST(ControlAnswers, QueuedOpenKeepsTheKeyForTheWorker) {
+  const std::vector<uint8_t> record = OpenRecord(kName, 4096);
+  const Exchange e = Ask(IOCTL_CRYPTDSK_OPEN_IMAGE, 576, 0, Detached(), record);
+  EXPECT_EQ(e.Answer.Action, ControlAction::kQueueOpen);
+  EXPECT_EQ(e.Buffer, record);
+}
+
+// The kernel's own refusals of an open (no remove lock, no token captured)
+// and the worker's end of every open wipe the same way.
+TEST(ControlAnswers, FailedTokenCaptureEndsWithUnsuccessfulAndTheKeyWiped) {
+  std::vector<uint8_t> record = OpenRecord(kName, 4096);
+  ControlRequest open{IOCTL_CRYPTDSK_OPEN_IMAGE, 576, 0, record.data()};
+  const ControlAnswer a = RefuseControlRequest(open, kStatusUnsuccessful);
+  EXPECT_EQ(a.Status, kStatusUnsuccessful);
+  EXPECT_EQ(a.Information, 0u);
+  EXPECT_EQ(a.Action, ControlAction::kComplete);
+  EXPECT_EQ(std::vector<uint8_t>(record.begin(), record.begin() + 32), std::vector<uint8_t>(32, 0));
+  EXPECT_EQ(LoadU64(&record[40]), 4096u);
+
+  std::vector<uint8_t> other(576, 0x5A);
+  ControlRequest query{IOCTL_CRYPTDSK_QUERY_IMAGE, 576, 576, other.data()};
+  EXPECT_EQ(RefuseControlRequest(query, kStatusDeletePending).Status, kStatusDeletePending);
+  EXPECT_EQ(other, std::vector<uint8_t>(576, 0x5A));
 }
 
 // Every code, every size up to 600: no answer writes beyond the output it was

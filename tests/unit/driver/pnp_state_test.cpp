@@ -15,26 +15,27 @@ struct PnpCase {
 };
 
 const PnpCase kPnpCases[] = {
-    {"StartFromNotStarted", kMnStartDevice, kPnpNotStarted, PnpRoute::kStartThenComplete, false,
+    {"StartFromNotStarted", kMnStartDevice, kPnpNotStarted, PnpRoute::kLowerFirst, false,
      kPnpStarted},
     {"QueryRemove", kMnQueryRemoveDevice, kPnpStarted, PnpRoute::kPassDown, true,
      kPnpRemovePending},
-    {"CancelRemoveAfterQuery", kMnCancelRemoveDevice, kPnpRemovePending, PnpRoute::kPassDown, true,
+    // Cancels go to the lower drivers first and change the state on the way up.
+    {"CancelRemoveAfterQuery", kMnCancelRemoveDevice, kPnpRemovePending, PnpRoute::kLowerFirst,
+     true, kPnpStarted},
+    {"CancelRemoveWithoutQuery", kMnCancelRemoveDevice, kPnpStarted, PnpRoute::kLowerFirst, true,
      kPnpStarted},
-    {"CancelRemoveWithoutQuery", kMnCancelRemoveDevice, kPnpStarted, PnpRoute::kCompleteHere, true,
-     kPnpStarted},
-    {"CancelRemoveWhileStopPending", kMnCancelRemoveDevice, kPnpStopPending,
-     PnpRoute::kCompleteHere, true, kPnpStopPending},
+    {"CancelRemoveWhileStopPending", kMnCancelRemoveDevice, kPnpStopPending, PnpRoute::kLowerFirst,
+     true, kPnpStopPending},
     {"Remove", kMnRemoveDevice, kPnpRemovePending, PnpRoute::kRemove, true, kPnpRemoved},
     {"RemoveAfterSurprise", kMnRemoveDevice, kPnpSurpriseRemoved, PnpRoute::kRemove, true,
      kPnpRemoved},
     {"Stop", kMnStopDevice, kPnpStopPending, PnpRoute::kPassDown, true, kPnpNotStarted},
     {"QueryStop", kMnQueryStopDevice, kPnpStarted, PnpRoute::kPassDown, true, kPnpStopPending},
-    {"CancelStopAfterQuery", kMnCancelStopDevice, kPnpStopPending, PnpRoute::kPassDown, true,
+    {"CancelStopAfterQuery", kMnCancelStopDevice, kPnpStopPending, PnpRoute::kLowerFirst, true,
      kPnpStarted},
-    {"CancelStopWithoutQuery", kMnCancelStopDevice, kPnpStarted, PnpRoute::kCompleteHere, true,
+    {"CancelStopWithoutQuery", kMnCancelStopDevice, kPnpStarted, PnpRoute::kLowerFirst, true,
      kPnpStarted},
-    {"CancelStopNotStarted", kMnCancelStopDevice, kPnpNotStarted, PnpRoute::kCompleteHere, true,
+    {"CancelStopNotStarted", kMnCancelStopDevice, kPnpNotStarted, PnpRoute::kLowerFirst, true,
      kPnpNotStarted},
     {"SurpriseRemoval", kMnSurpriseRemoval, kPnpStarted, PnpRoute::kPassDown, true,
      kPnpSurpriseRemoved},
@@ -63,10 +64,16 @@ TEST(PnpStateMachine, QueryRemoveThenCancelReturnsToStarted) {
   uint32_t state = kPnpStarted;
   for (const uint8_t minor : {kMnQueryRemoveDevice, kMnCancelRemoveDevice}) {
     const PnpStep step = NextPnpStep(minor, state);
-    EXPECT_EQ(step.Route, PnpRoute::kPassDown);
     if (step.ChangesState) state = step.NewState;
   }
   EXPECT_EQ(state, kPnpStarted);
+}
+
+TEST(PnpStateMachine, NoNewRequestOnceTheDeviceIsGone) {
+  for (const uint32_t state : {kPnpNotStarted, kPnpStarted, kPnpStopPending, kPnpRemovePending})
+    EXPECT_EQ(NewRequestStatus(state), kStatusSuccess) << state;
+  EXPECT_EQ(NewRequestStatus(kPnpSurpriseRemoved), kStatusNoSuchDevice);
+  EXPECT_EQ(NewRequestStatus(kPnpRemoved), kStatusDeletePending);
 }
 
 }  // namespace

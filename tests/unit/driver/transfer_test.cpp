@@ -90,6 +90,10 @@ class ContainerFile {
     return WriteImage(io_, &schedule_, size_, offset, buffer.data(),
                       static_cast<uint32_t>(buffer.size()));
   }
+  TransferResult WriteThrough(int64_t offset, const Bytes& buffer) {
+    return WriteImageThrough(io_, &ContainerFile::Flush, &schedule_, size_, offset, buffer.data(),
+                             static_cast<uint32_t>(buffer.size()));
+  }
   Bytes Stored(int64_t offset, size_t length) const {
     Bytes bytes(length);
     EXPECT_EQ(pread(fd_, bytes.data(), length, offset), static_cast<ssize_t>(length));
@@ -102,6 +106,8 @@ class ContainerFile {
   int FileCalls = 0;
   uint32_t ShortenWritesBy = 0;  // reported count = asked - this
   NtStatus FailWith = kStatusSuccess;
+  NtStatus FlushFailsWith = kStatusSuccess;
+  std::string Log;  // 'w' per write, 'f' per flush that reached the file
 
  private:
   static NtStatus ReadAt(void* context, uint8_t* buffer, uint32_t length, int64_t offset,
@@ -124,7 +130,15 @@ class ContainerFile {
     const uint32_t asked = length > self->ShortenWritesBy ? length - self->ShortenWritesBy : 0;
     const ssize_t n = pwrite(self->fd_, buffer, asked, offset);
     if (n < 0) return kStatusUnsuccessful;
+    self->Log += 'w';
     *done = static_cast<uint32_t>(n);
+    return kStatusSuccess;
+  }
+  static NtStatus Flush(void* context) {
+    auto* self = static_cast<ContainerFile*>(context);
+    if (self->FlushFailsWith != kStatusSuccess) return self->FlushFailsWith;
+    if (fsync(self->fd_) != 0) return kStatusUnsuccessful;
+    self->Log += 'f';
     return kStatusSuccess;
   }
 
@@ -414,6 +428,68 @@ TEST(Transfers, RandomShapesReadBackWhatWasWritten) {
         << "round " << round;
   }
   EXPECT_EQ(disk.Stored(0, kSize), StoredForm(model, 0));
+}
+
+// A write-through (FUA) request is on stable storage when it completes: the
+// container is flushed after its writes, and only then.
+TEST(WriteImageThrough, FlushesTheContainerAfterEveryWrittenRequest) {
+  ContainerFile disk(kDiskSize);
+  const Bytes plain = Pattern(4096, 11);
+  const TransferResult head = disk.WriteThrough(0, plain);
+  EXPECT_EQ(head.Status, kStatusSuccess);
+  EXPECT_EQ(head.Information, 4096u);
+  EXPECT_EQ(disk.Log, "wwf");
+  EXPECT_EQ(disk.Stored(0, 4096), StoredForm(plain, 0));
+  disk.Log.clear();
+  EXPECT_EQ(disk.WriteThrough(8192, plain).Status, kStatusSuccess);
+  EXPECT_EQ(disk.Log, "wf");
+  disk.Log.clear();
+  EXPECT_EQ(disk.Write(8192, plain).Status, kStatusSuccess);
+  EXPECT_EQ(disk.Log, "w") << "a plain write is not flushed";
+}
+
+TEST(WriteImageThrough, FailedFlushFailsTheRequestAndNothingWrittenIsNotFlushed) {
+  ContainerFile disk(kDiskSize);
+  disk.FlushFailsWith = static_cast<NtStatus>(0xC0000185u);  // device I/O error
+  const TransferResult failed = disk.WriteThrough(4096, Pattern(1024, 12));
+  EXPECT_EQ(failed.Status, disk.FlushFailsWith);
+  EXPECT_EQ(failed.Information, 1024u);
+  disk.FlushFailsWith = kStatusSuccess;
+  disk.Log.clear();
+  Bytes empty;
+  EXPECT_EQ(disk.WriteThrough(0, empty).Status, kStatusSuccess);
+  EXPECT_EQ(disk.WriteThrough(kDiskSize, Pattern(512, 13)).Status, kStatusInvalidParameter);
+  disk.FailWith = static_cast<NtStatus>(0xC0000185u);
+  EXPECT_EQ(disk.WriteThrough(0, Pattern(512, 14)).Status, disk.FailWith);
+  EXPECT_EQ(disk.Log, "");
+}
+
+// Containers written by earlier builds: sectors 1 to 3 written by a request
+// that started at them (not at sector 0) were stored in plain. Such a sector
+// now reads as its decryption, through any request shape; sectors written by
+// requests from sector 0, and every sector from 4 on, read the same.
+TEST(ReadImage, SectorsOneToThreeStoredInPlainByEarlierBuildsReadAsTheirDecryption) {
+  ContainerFile disk(kDiskSize);
+  const Bytes head = Pattern(512, 15);
+  const Bytes plainSectors = Pattern(1536, 16);  // sectors 1-3 as the old form stored them
+  const Bytes tail = Pattern(2048, 17);
+  disk.Store(0, OracleCbc(true, head.data(), 512, 0));
+  disk.Store(512, plainSectors);
+  disk.Store(2048, tail);
+  Bytes expected;
+  for (uint64_t sector = 1; sector <= 3; ++sector) {
+    const Bytes decrypted = OracleCbc(false, plainSectors.data() + 512 * (sector - 1), 512, sector);
+    expected.insert(expected.end(), decrypted.begin(), decrypted.end());
+  }
+  ASSERT_NE(expected, plainSectors);
+  Bytes alone(1536);
+  ASSERT_EQ(disk.Read(512, alone).Information, 1536u);
+  EXPECT_EQ(alone, expected);
+  Bytes whole(4096);
+  ASSERT_EQ(disk.Read(0, whole).Information, 4096u);
+  EXPECT_EQ(Bytes(whole.begin(), whole.begin() + 512), head);
+  EXPECT_EQ(Bytes(whole.begin() + 512, whole.begin() + 2048), expected);
+  EXPECT_EQ(Bytes(whole.begin() + 2048, whole.end()), tail);
 }
 
 }  // namespace
