@@ -14,6 +14,7 @@ extern "C" NTSTATUS NTAPI NtReadFile(HANDLE file, HANDLE event, PIO_APC_ROUTINE 
 extern "C" NTSTATUS NTAPI NtWriteFile(HANDLE file, HANDLE event, PIO_APC_ROUTINE apc, PVOID context,
                                       PIO_STATUS_BLOCK io, PVOID buffer, ULONG length,
                                       PLARGE_INTEGER offset, PULONG key);
+extern "C" NTSTATUS NTAPI NtFlushBuffersFile(HANDLE file, PIO_STATUS_BLOCK io);
 
 namespace cryptdsk_test {
 
@@ -87,6 +88,11 @@ Answer WriteAt(HANDLE device, int64_t offset, const void* buffer, uint32_t lengt
   const NTSTATUS status = NtWriteFile(device, nullptr, nullptr, nullptr, &io,
                                       const_cast<void*>(buffer), length, &position, nullptr);
   return Finish(status, device, io);
+}
+
+Answer FlushBuffers(HANDLE device) {
+  IO_STATUS_BLOCK io{};
+  return Finish(NtFlushBuffersFile(device, &io), device, io);
 }
 
 Container ContainerNamed(const std::wstring& name) {

@@ -76,6 +76,7 @@ Answer Ioctl(HANDLE device, uint32_t code, const void* input, uint32_t inputLeng
              uint32_t outputLength);
 Answer ReadAt(HANDLE device, int64_t offset, void* buffer, uint32_t length);
 Answer WriteAt(HANDLE device, int64_t offset, const void* buffer, uint32_t length);
+Answer FlushBuffers(HANDLE device);
 
 // A container file in the test folder.
 struct Container {

@@ -109,6 +109,32 @@ TEST_F(Malformed, OpenRecordWhoseNameRunsPastTheInputIsRefused) {
   EXPECT_FALSE(IsOpen(device()));
 }
 
+// A name past 32766 units, inside an input long enough to hold it, is
+// refused: its byte count once wrapped to 16 bits gave an empty name, or a
+// shorter path (66000 bytes wrap to 464, the first 232 units) that was then
+// opened and created.
+TEST_F(Malformed, NameLengthsPast32766UnitsAreRefusedAndCreateNothing) {
+  const Container wrapped = ContainerNamed(std::wstring(201, L'w') + L".cryptdsk");
+  ASSERT_EQ(wrapped.NtPath.size(), 232u);
+  for (const uint16_t units :
+       {uint16_t{32767}, uint16_t{32768}, uint16_t{33000}, uint16_t{0xFFFF}}) {
+    Bytes record(50 + 2 * size_t{units}, 0);
+    const OPEN_IMAGE_RECORD base = OpenRecord(wrapped.NtPath, 1 << 20);
+    memcpy(record.data(), &base, 50);
+    memcpy(&record[34], &units, 2);
+    std::wstring name = wrapped.NtPath;
+    name.resize(units, L'x');
+    memcpy(&record[50], name.data(), 2 * name.size());
+    EXPECT_EQ(Ioctl(device(), IOCTL_CRYPTDSK_OPEN_IMAGE, record.data(),
+                    static_cast<uint32_t>(record.size()), nullptr, 0)
+                  .Status,
+              kInvalidParameter)
+        << units;
+  }
+  EXPECT_EQ(FileSizeOf(wrapped), -1) << "the wrapped path was created";
+  EXPECT_FALSE(IsOpen(device()));
+}
+
 TEST_F(Malformed, NameContinuingPastTheRecordInsideALongerInputIsAccepted) {
   std::wstring ntPath = container_.NtPath;
   const std::wstring longName =

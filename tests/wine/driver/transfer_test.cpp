@@ -92,6 +92,19 @@ TEST_F(Transfer, UnalignedOffsetIsRefusedAndTouchesNothing) {
   EXPECT_EQ(StoredBytes(container_, 0, 4096), before);
 }
 
+// The file system's flush reaches the container: the worker flushes the
+// container file after the writes queued before it.
+TEST_F(Transfer, FlushThroughTheDriveReachesTheContainerFile) {
+  const Bytes plain = Pattern(8192, 21);
+  ASSERT_EQ(WriteAt(device(), 0, plain.data(), 8192).Status, kSuccess);
+  const Answer flush = FlushBuffers(device());
+  EXPECT_EQ(flush.Status, kSuccess);
+  EXPECT_EQ(flush.Information, 0u);
+  EXPECT_EQ(StoredBytes(container_, 0, 8192), StoredForm(plain, 0));
+  ASSERT_EQ(CloseImage(device()), kSuccess);
+  EXPECT_EQ(FlushBuffers(device()).Status, kNoMedia);
+}
+
 TEST_F(Transfer, RequestsAreServedInArrivalOrder) {
   Handle overlapped = OpenDevice(kDevicePath, GENERIC_READ | GENERIC_WRITE, FILE_FLAG_OVERLAPPED);
   ASSERT_TRUE(overlapped.valid());
