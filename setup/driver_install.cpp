@@ -3,9 +3,11 @@
 // clang-format off
 #include <setupapi.h>
 #include <newdev.h>
+#include <cfgmgr32.h>
 // clang-format on
 #include <string.h>
 
+#include "cryptdsk_protocol.h"
 #include "win/unique_handles.h"
 
 namespace cryptelle_setup {
@@ -154,6 +156,33 @@ int RemoveDriverDevices() {
         return true;
       });
   return walked && !failed ? removed : -1;
+}
+
+DriverStart CheckDriverStarted(DWORD waitMs, ULONG* problem) {
+  *problem = 0;
+  constexpr DWORD kPollMs = 250;
+  for (DWORD waited = 0;; waited += kPollMs) {
+    const UniqueFile device(CreateFileA(CRYPTDSK_USER_PATH_NARROW, GENERIC_READ,
+                                        FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                                        0, nullptr));
+    if (device.valid() || GetLastError() == ERROR_ACCESS_DENIED) return DriverStart::kStarted;
+    if (waited >= waitMs) break;
+    Sleep(kPollMs);
+  }
+  const UniqueDeviceInfoList set(
+      SetupDiGetClassDevsA(nullptr, nullptr, nullptr, DIGCF_PRESENT | DIGCF_ALLCLASSES));
+  ULONG status = 0;
+  if (set.valid()) {
+    ForEachCryptDskDevice(set.get(), nullptr, nullptr, [&](SP_DEVINFO_DATA* device) {
+      if (CM_Get_DevNode_Status(&status, problem, device->DevInst, 0) != CR_SUCCESS) *problem = 0;
+      return false;
+    });
+  }
+  if ((status & DN_NEED_RESTART) != 0 || *problem == CM_PROB_NEED_RESTART) {
+    return DriverStart::kNeedsRestart;
+  }
+  if ((status & DN_HAS_PROBLEM) == 0) *problem = 0;
+  return DriverStart::kNotStarted;
 }
 
 }  // namespace cryptelle_setup

@@ -29,4 +29,12 @@ bool InstallDriver(const char* infPath, HWND owner, GeneralErrorReporter reportE
 // (DIF_REMOVE). Returns the number removed, or -1 when a removal failed.
 int RemoveDriverDevices();
 
+// What became of the driver after its installation.
+enum class DriverStart { kStarted, kNeedsRestart, kNotStarted };
+
+// Whether the driver's device opens within `waitMs`. If it does not, the
+// device's status says why: a restart pending, or a problem code (0 when
+// Windows gives none, CM_PROB_UNSIGNED_DRIVER when it refused the signature).
+DriverStart CheckDriverStarted(DWORD waitMs, ULONG* problem);
+
 }  // namespace cryptelle_setup

@@ -2,6 +2,8 @@
 
 #include <string.h>
 
+#include <utility>
+
 #include "setup_texts.h"
 
 namespace setup {
@@ -32,6 +34,12 @@ int ChildPathText(const char* folder, const char* name, std::string* out) {
   if (path.AssignJoined(folder, name) != 1) return -1;
   *out = path.c_str();
   return 1;
+}
+
+// A command that names a program by its path alone: in quotation marks, so
+// that a path with spaces cannot start a program at one of its prefixes.
+std::string QuotedCommand(const std::string& path) {
+  return '"' + path + '"';
 }
 
 }  // namespace
@@ -68,22 +76,41 @@ int PlanExtensionEntries(const char* installFolder, std::vector<RegistryEntry>* 
       ChildPathText(installFolder, CRYPTELLE_SHELL_HELPER_EXE, &command) != 1) {
     return -1;
   }
-  // The helper takes no argument: the open command carries no "%1" and no quotes.
+  // The helper takes no argument: the open command carries no "%1".
   *entries = {
       {RegistryRoot::kClassesRoot, kExtensionKey, "", kClassName},
       {RegistryRoot::kClassesRoot, kClassKey, "", kClassName},
       {RegistryRoot::kClassesRoot, kDefaultIconKey, "", icon},
-      {RegistryRoot::kClassesRoot, kOpenCommandKey, "", command},
+      {RegistryRoot::kClassesRoot, kOpenCommandKey, "", QuotedCommand(command)},
   };
   return 1;
 }
 
-int PlanUninstallEntries(const char* installFolder, std::vector<RegistryEntry>* entries) {
+int PlanUninstallEntries(const char* installFolder, uint64_t packageBytes,
+                         std::vector<RegistryEntry>* entries) {
   std::string uninstaller;
-  if (ChildPathText(installFolder, CRYPTELLE_UNINSTALLER_EXE, &uninstaller) != 1) return -1;
+  std::string icon;
+  if (ChildPathText(installFolder, CRYPTELLE_UNINSTALLER_EXE, &uninstaller) != 1 ||
+      ChildPathText(installFolder, CRYPTELLE_ICON_FILE, &icon) != 1) {
+    return -1;
+  }
+  const auto kilobytes = static_cast<uint32_t>((packageBytes + 1023) / 1024);
+  const auto entry = [](const char* value, std::string data) {
+    return RegistryEntry{RegistryRoot::kLocalMachine, kUninstallKey, value, std::move(data)};
+  };
+  const auto number = [](const char* value, uint32_t number) {
+    return RegistryEntry{RegistryRoot::kLocalMachine, kUninstallKey, value, "", true, number};
+  };
   *entries = {
-      {RegistryRoot::kLocalMachine, kUninstallKey, kDisplayNameValue, kDisplayName},
-      {RegistryRoot::kLocalMachine, kUninstallKey, kUninstallStringValue, uninstaller},
+      entry(kDisplayNameValue, kDisplayName),
+      entry(kUninstallStringValue, QuotedCommand(uninstaller)),
+      entry("DisplayVersion", CRYPTELLE_VERSION_TEXT),
+      entry("Publisher", kPublisher),
+      entry("DisplayIcon", icon),
+      entry("InstallLocation", installFolder),
+      number("EstimatedSize", kilobytes),
+      number("NoModify", 1),
+      number("NoRepair", 1),
   };
   return 1;
 }

@@ -3,6 +3,8 @@
 // uninstall-log records. Portable; the Windows side carries the plan out.
 #pragma once
 
+#include <stdint.h>
+
 #include <string>
 #include <vector>
 
@@ -39,16 +41,22 @@ enum class RegistryRoot { kClassesRoot, kLocalMachine };
 struct RegistryEntry {
   RegistryRoot root;
   std::string key;
-  std::string value;  // empty: the key's default value
-  std::string data;   // REG_SZ, written with its terminating zero
+  std::string value;      // empty: the key's default value
+  std::string data;       // REG_SZ, written with its terminating zero
+  bool isNumber = false;  // REG_DWORD `number` instead of `data`
+  uint32_t number = 0;
 };
 
 // The storage-file association, in the order it is written. 1, or -1 when
 // a path would be too long.
 int PlanExtensionEntries(const char* installFolder, std::vector<RegistryEntry>* entries);
 
-// "DisplayName" then "UninstallString". 1, or -1 when a path is too long.
-int PlanUninstallEntries(const char* installFolder, std::vector<RegistryEntry>* entries);
+// The Add/Remove Programs entry: "DisplayName", "UninstallString" (the
+// uninstaller's path in quotation marks), "DisplayVersion", "Publisher",
+// "DisplayIcon", "InstallLocation", "EstimatedSize" (the package's size in
+// kilobytes) and "NoModify"/"NoRepair". 1, or -1 when a path is too long.
+int PlanUninstallEntries(const char* installFolder, uint64_t packageBytes,
+                         std::vector<RegistryEntry>* entries);
 
 // "InstallPath" under the product key.
 RegistryEntry InstallPathEntry(const char* installFolder);

@@ -1,6 +1,10 @@
 #include "install_sequence.h"
 
 #include <shellapi.h>
+// windows.h first: the device-manager header builds on it.
+#include <cfgmgr32.h>
+
+#include <string>
 
 #include "driver_install.h"
 #include "install_folder.h"
@@ -55,6 +59,16 @@ int InstallDeviceDriver(HWND dialog, const char* installFolder) {
   return cryptelle_setup::InstallDriver(inf.c_str(), dialog, ShowGeneralError) ? 1 : -1;
 }
 
+// The driver gets this long to answer on its device after its installation.
+constexpr DWORD kDriverStartMs = 5000;
+
+// What setup says when the driver did not start: why, and what to do.
+std::string DriverNotStartedText(ULONG problem) {
+  std::string text = problem == CM_PROB_UNSIGNED_DRIVER ? kDriverUnsigned : kDriverNotStarted;
+  if (problem != 0) text += " Windows reports problem code " + std::to_string(problem) + ".";
+  return text + kTestModeAdvice;
+}
+
 int OfferToStartClient(HWND dialog, const char* installFolder) {
   const int answer =
       ShowMessage(dialog, kCompleted, kInstalledCaption, MB_ICONINFORMATION | MB_YESNO);
@@ -83,10 +97,11 @@ int InstallInto(HWND dialog, SetupState* state, const PathBuffer<char>& selected
   if (created != 1) return created;  // this step leaves its status text
 
   int result = 0;
+  unsigned long long copied = 0;  // bytes
   if ((result = SetStatus(dialog, kStatusCreatingSubFolders)) != 1 ||
       (result = CreateSubFolders(dialog, state, folder->c_str())) != 1 ||
       (result = SetStatus(dialog, kStatusCopyingFiles)) != 1 ||
-      (result = CopyPackage(state->setupFolder.c_str(), folder->c_str(), dialog)) != 1 ||
+      (result = CopyPackage(state->setupFolder.c_str(), folder->c_str(), dialog, &copied)) != 1 ||
       (result = SetStatus(dialog, kStatusCopyingDriver)) != 1 ||
       (result = CopyDriverFile(folder->c_str(), state->systemFolder.c_str())) != 1) {
     return Failed(dialog, result);
@@ -108,7 +123,7 @@ int InstallInto(HWND dialog, SetupState* state, const PathBuffer<char>& selected
     }
   }  // the log is closed here in every case
   if ((result = SetStatus(dialog, kStatusRegisteringUninstaller)) != 1 ||
-      (result = PlanUninstallEntries(folder->c_str(), &entries)) != 1 ||
+      (result = PlanUninstallEntries(folder->c_str(), copied, &entries)) != 1 ||
       (result = WriteRegistryEntries(entries)) != 1 ||
       (result = SetStatus(dialog, kStatusInstallingDrivers)) != 1 ||
       (result = InstallDeviceDriver(dialog, folder->c_str())) != 1 ||
@@ -131,7 +146,18 @@ int RunInstallSequence(HWND dialog, SetupState* state) {
   PathBuffer<char> folder;
   const int installed = InstallInto(dialog, state, selected, &folder);
   if (installed != 1) return installed;
-  return OfferToStartClient(dialog, folder.c_str());
+  ULONG problem = 0;
+  switch (cryptelle_setup::CheckDriverStarted(kDriverStartMs, &problem)) {
+    case cryptelle_setup::DriverStart::kStarted:
+      return OfferToStartClient(dialog, folder.c_str());
+    case cryptelle_setup::DriverStart::kNeedsRestart:
+      ShowMessage(dialog, kDriverNeedsRestart, kInstalledCaption, MB_ICONINFORMATION);
+      return 1;
+    case cryptelle_setup::DriverStart::kNotStarted:
+      ShowMessage(dialog, DriverNotStartedText(problem).c_str(), kCaption, MB_ICONWARNING);
+      return 1;
+  }
+  return -1;
 }
 
 }  // namespace setup

@@ -63,7 +63,8 @@ int CheckPackage(const char* setupFolder, HWND owner) {
   return 1;
 }
 
-int CopyPackage(const char* setupFolder, const char* installFolder, HWND owner) {
+int CopyPackage(const char* setupFolder, const char* installFolder, HWND owner,
+                unsigned long long* bytes) {
   WIN32_FIND_DATAA entry = {};
   const UniqueFind listing = StartListing(setupFolder, &entry);
   if (!listing.valid()) {
@@ -75,6 +76,7 @@ int CopyPackage(const char* setupFolder, const char* installFolder, HWND owner) 
     if (!IsPackageEntry(entry)) continue;
     if (CopyOne(setupFolder, installFolder, entry.cFileName) != 1) return -1;
     ++copied;
+    *bytes += (static_cast<unsigned long long>(entry.nFileSizeHigh) << 32) | entry.nFileSizeLow;
   } while (FindNextFileA(listing.get(), &entry));
   if (GetLastError() != ERROR_NO_MORE_FILES) return -1;
   if (copied != kPackageFileCount) {

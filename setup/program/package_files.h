@@ -11,9 +11,10 @@ namespace setup {
 int CheckPackage(const char* setupFolder, HWND owner);
 
 // Copies every regular file of the setup folder into the installation
-// folder, overwriting (an existing target is made normal first). 1, or -1
-// on any failure (the files-missing message is shown when the listing cannot
-// start or the count is not 12).
-int CopyPackage(const char* setupFolder, const char* installFolder, HWND owner);
+// folder, overwriting (an existing target is made normal first), and adds up
+// their sizes in `bytes`. 1, or -1 on any failure (the files-missing message
+// is shown when the listing cannot start or the count is not 12).
+int CopyPackage(const char* setupFolder, const char* installFolder, HWND owner,
+                unsigned long long* bytes);
 
 }  // namespace setup

@@ -15,9 +15,11 @@ int WriteRegistryEntry(const RegistryEntry& entry) {
     return -1;
   }
   const char* value = entry.value.empty() ? nullptr : entry.value.c_str();
-  const LONG written =
-      RegSetValueExA(key.get(), value, 0, REG_SZ, reinterpret_cast<const BYTE*>(entry.data.c_str()),
-                     static_cast<DWORD>(entry.data.size() + 1));
+  const DWORD number = entry.number;
+  const void* data = entry.isNumber ? static_cast<const void*>(&number) : entry.data.c_str();
+  const DWORD size = entry.isNumber ? sizeof(number) : static_cast<DWORD>(entry.data.size() + 1);
+  const LONG written = RegSetValueExA(key.get(), value, 0, entry.isNumber ? REG_DWORD : REG_SZ,
+                                      static_cast<const BYTE*>(data), size);
   return written == ERROR_SUCCESS ? 1 : -1;
 }
 

@@ -144,6 +144,37 @@ inline constexpr char kLaunchFailed[] =
     "The Cryptelle could not be launched automatically.\n\nYou should be able to access it from "
     "the Desktop or the Start Menu Cryptelle icon.";
 
+// The 32-bit package on 64-bit Windows: refused before anything changes.
+inline constexpr char kWrongArchitecture[] =
+    "This is the 32-bit Cryptelle package, and this computer runs 64-bit Windows, where its "
+    "driver cannot work.\n\nRun CryptelleSetup.exe of the 64-bit Cryptelle package instead.\n\n"
+    "Thank You for using the Cryptelle program.";
+
+// Installed, but the driver is not running: said instead of "Congratulations".
+inline constexpr char kDriverNeedsRestart[] =
+    "The Cryptelle setup has installed the program. Windows starts its encrypted disk driver after "
+    "a restart.\n\nRestart your computer before you run the Cryptelle program.\n\nThank You for "
+    "using the Cryptelle program.";
+
+inline constexpr char kDriverUnsigned[] =
+    "The Cryptelle setup has installed the program, but Windows refused to start its encrypted "
+    "disk driver: the driver carries a test signature, which 64-bit Windows Vista and later "
+    "accept only in test mode.";
+
+inline constexpr char kDriverNotStarted[] =
+    "The Cryptelle setup has installed the program, but Windows did not start its encrypted disk "
+    "driver. On 64-bit Windows Vista and later the usual reason is the driver's test signature, "
+    "which Windows accepts only in test mode.";
+
+// Follows kDriverUnsigned or kDriverNotStarted (and the problem code).
+inline constexpr char kTestModeAdvice[] =
+    "\n\nUntil the driver runs, the Cryptelle program cannot open any storage. To turn test mode "
+    "on, switch Secure Boot off in the computer's firmware settings, then run\n\n    bcdedit /set "
+    "testsigning on\n\nin a command prompt started with \"Run as administrator\", and restart "
+    "the computer. A Cryptelle release signed by its publisher needs no test mode.\n\n"
+    "CryptelleReadMe.txt in the setup folder explains each step.\n\nThank You for using the "
+    "Cryptelle program.";
+
 // Files and folders.
 inline constexpr char kDriverInSystemFolder[] = "Drivers\\" CRYPTELLE_DRIVER_SYS;
 inline constexpr char kSubFolders[3][10] = {CRYPTELLE_RECOVERY_FOLDER, CRYPTELLE_KEY_FOLDER,
@@ -161,6 +192,7 @@ inline constexpr char kUninstallKey[] =
     "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Cryptelle";
 inline constexpr char kDisplayNameValue[] = "DisplayName";
 inline constexpr char kDisplayName[] = "Cryptelle";
+inline constexpr char kPublisher[] = "Cryptelle";
 inline constexpr char kUninstallStringValue[] = "UninstallString";
 inline constexpr char kExtensionKey[] = ".cryptdsk";
 inline constexpr char kClassKey[] = "Cryptelle";

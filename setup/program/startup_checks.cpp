@@ -9,6 +9,7 @@
 #include "program_folder.h"
 #include "setup_texts.h"
 #include "win/platform_checks.h"
+#include "wow64.h"
 
 namespace setup {
 namespace {
@@ -64,6 +65,10 @@ bool CheckPlatform() {
   }
   if (!IsSupportedWindows(version)) {
     ShowError(nullptr, kOldPlatform);
+    return false;
+  }
+  if (RunsUnderWow64()) {
+    ShowError(nullptr, kWrongArchitecture);
     return false;
   }
   return true;

@@ -66,8 +66,9 @@ TEST(Registry, AssociationRunsTheShellHelperWithoutArguments) {
   ASSERT_EQ(entries.size(), 4u);
   const char* keys[] = {".cryptdsk", "Cryptelle", "Cryptelle\\DefaultIcon",
                         "Cryptelle\\shell\\open\\command"};
+  // The command is quoted: the path holds no spaces here, but it may.
   const char* data[] = {"Cryptelle", "Cryptelle", "C:\\Apps\\Cryptelle\\CryptelleIcon.ico",
-                        "C:\\Apps\\Cryptelle\\ShellHelperCT.exe"};
+                        "\"C:\\Apps\\Cryptelle\\ShellHelperCT.exe\""};
   for (size_t i = 0; i < entries.size(); ++i) {
     EXPECT_EQ(entries[i].root, RegistryRoot::kClassesRoot);
     EXPECT_EQ(entries[i].key, keys[i]);
@@ -78,15 +79,35 @@ TEST(Registry, AssociationRunsTheShellHelperWithoutArguments) {
 
 TEST(Registry, UninstallEntryNamesTheUninstallerAfterTheDisplayName) {
   std::vector<RegistryEntry> entries;
-  ASSERT_EQ(PlanUninstallEntries("D:\\Cryptelle", &entries), 1);
-  ASSERT_EQ(entries.size(), 2u);
+  ASSERT_EQ(PlanUninstallEntries("D:\\Cryptelle", 2 * 1024 * 1024 + 1, &entries), 1);
+  ASSERT_EQ(entries.size(), 9u);
   EXPECT_EQ(entries[0].root, RegistryRoot::kLocalMachine);
   EXPECT_EQ(entries[0].key, "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Cryptelle");
   EXPECT_EQ(entries[0].value, "DisplayName");
   EXPECT_EQ(entries[0].data, "Cryptelle");
   EXPECT_EQ(entries[1].key, entries[0].key);
   EXPECT_EQ(entries[1].value, "UninstallString");
-  EXPECT_EQ(entries[1].data, "D:\\Cryptelle\\CryptelleUninstaller.exe");
+  EXPECT_EQ(entries[1].data, "\"D:\\Cryptelle\\CryptelleUninstaller.exe\"");
+
+  // Then what Add/Remove Programs shows, and no Change or Repair buttons.
+  const char* texts[][2] = {{"DisplayVersion", "1.0.1.0"},
+                            {"Publisher", "Cryptelle"},
+                            {"DisplayIcon", "D:\\Cryptelle\\CryptelleIcon.ico"},
+                            {"InstallLocation", "D:\\Cryptelle"}};
+  for (size_t i = 0; i < 4; ++i) {
+    EXPECT_EQ(entries[2 + i].key, entries[0].key);
+    EXPECT_EQ(entries[2 + i].value, texts[i][0]);
+    EXPECT_FALSE(entries[2 + i].isNumber);
+    EXPECT_EQ(entries[2 + i].data, texts[i][1]);
+  }
+  const char* numbers[] = {"EstimatedSize", "NoModify", "NoRepair"};
+  const uint32_t values[] = {2049, 1, 1};  // kilobytes, rounded up
+  for (size_t i = 0; i < 3; ++i) {
+    EXPECT_EQ(entries[6 + i].key, entries[0].key);
+    EXPECT_EQ(entries[6 + i].value, numbers[i]);
+    EXPECT_TRUE(entries[6 + i].isNumber);
+    EXPECT_EQ(entries[6 + i].number, values[i]);
+  }
 
   const RegistryEntry path = InstallPathEntry("D:\\Cryptelle");
   EXPECT_STRCASEEQ(path.key.c_str(), "Software\\Cryptelle");  // registry names ignore case
@@ -98,7 +119,7 @@ TEST(Registry, PathsThatWouldBeTooLongAreErrors) {
   std::vector<RegistryEntry> entries;
   const std::string folder = "C:\\" + std::string(245, 'f');
   EXPECT_EQ(PlanExtensionEntries(folder.c_str(), &entries), -1);
-  EXPECT_EQ(PlanUninstallEntries(folder.c_str(), &entries), -1);
+  EXPECT_EQ(PlanUninstallEntries(folder.c_str(), 0, &entries), -1);
 }
 
 TEST(Shortcuts, AllFourLinksAndTheGroupInLogOrder) {

@@ -220,10 +220,18 @@ TEST(SetupInstalls, IntoTheDefaultPathReplacingAnEmptyFolder) {
   EXPECT_EQ(RegistryText(HKEY_CLASSES_ROOT, "Cryptelle\\DefaultIcon", nullptr),
             folder + "\\CryptelleIcon.ico");
   EXPECT_EQ(RegistryText(HKEY_CLASSES_ROOT, "Cryptelle\\shell\\open\\command", nullptr),
-            folder + "\\ShellHelperCT.exe");
+            "\"" + folder + "\\ShellHelperCT.exe\"");
   EXPECT_EQ(RegistryText(HKEY_LOCAL_MACHINE, kUninstallKey, "DisplayName"), "Cryptelle");
   EXPECT_EQ(RegistryText(HKEY_LOCAL_MACHINE, kUninstallKey, "UninstallString"),
-            folder + "\\CryptelleUninstaller.exe");
+            "\"" + folder + "\\CryptelleUninstaller.exe\"");
+  EXPECT_EQ(RegistryText(HKEY_LOCAL_MACHINE, kUninstallKey, "DisplayVersion"), "1.0.1.0");
+  EXPECT_EQ(RegistryText(HKEY_LOCAL_MACHINE, kUninstallKey, "InstallLocation"), folder);
+  DWORD noRepair = 0;
+  DWORD size = sizeof(noRepair);
+  EXPECT_EQ(RegGetValueA(HKEY_LOCAL_MACHINE, kUninstallKey, "NoRepair", RRF_RT_REG_DWORD, nullptr,
+                         &noRepair, &size),
+            ERROR_SUCCESS);
+  EXPECT_EQ(noRepair, 1u);
   EXPECT_EQ(RegistryText(HKEY_LOCAL_MACHINE, "SOFTWARE\\Cryptelle", "InstallPath"), folder);
 
   const std::string group = SpecialFolder(CSIDL_PROGRAMS) + "\\Cryptelle";
