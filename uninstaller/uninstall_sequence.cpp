@@ -230,24 +230,29 @@ bool DeleteShortcuts(const SequenceContext& context) {
   return true;
 }
 
-std::string ToAnsi(const wchar_t* text) {
-  const int size = WideCharToMultiByte(CP_ACP, 0, text, -1, nullptr, 0, nullptr, nullptr);
+// In the OEM code page, which cmd reads batch files in.
+std::string ToOem(const wchar_t* text) {
+  const int size = WideCharToMultiByte(CP_OEMCP, 0, text, -1, nullptr, 0, nullptr, nullptr);
   if (size <= 0) return std::string();
-  std::string ansi(static_cast<size_t>(size), '\0');
-  WideCharToMultiByte(CP_ACP, 0, text, -1, ansi.data(), size, nullptr, nullptr);
-  ansi.resize(static_cast<size_t>(size - 1));
-  return ansi;
+  std::string oem(static_cast<size_t>(size), '\0');
+  WideCharToMultiByte(CP_OEMCP, 0, text, -1, oem.data(), size, nullptr, nullptr);
+  oem.resize(static_cast<size_t>(size - 1));
+  return oem;
 }
 
 int StartSelfDeletingBatch(const SequenceContext& context) {
+  Path root;
   Path batchPath;
-  if (UninstallBatchPath(context.programFolder, &batchPath) != 1) return -1;
+  if (UninstallBatchFolder(context.programFolder, &root) != 1 ||
+      UninstallBatchPath(context.programFolder, &batchPath) != 1) {
+    return -1;
+  }
   const wchar_t* const batch = batchPath.c_str();
   UniqueFile file(CreateFileW(batch, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                               FILE_FLAG_SEQUENTIAL_SCAN | FILE_ATTRIBUTE_NORMAL, nullptr));
   if (!file.valid()) return -1;
-  const std::string text = UninstallBatchText(ToAnsi(context.uninstallerPath),
-                                              ToAnsi(context.programFolder), ToAnsi(batch));
+  const std::string text = UninstallBatchText(ToOem(context.uninstallerPath),
+                                              ToOem(context.programFolder), ToOem(batch));
   DWORD written = 0;
   const bool complete =
       WriteFile(file.get(), text.data(), static_cast<DWORD>(text.size()), &written, nullptr) &&
@@ -255,7 +260,8 @@ int StartSelfDeletingBatch(const SequenceContext& context) {
   file.reset();
   if (!SetFileAttributesW(batch, FILE_ATTRIBUTE_NORMAL)) return -1;
   if (complete) {
-    const HINSTANCE started = ShellExecuteW(nullptr, L"open", batch, nullptr, nullptr, SW_HIDE);
+    const HINSTANCE started =
+        ShellExecuteW(nullptr, L"open", batch, nullptr, root.c_str(), SW_HIDE);
     if (reinterpret_cast<INT_PTR>(started) > 32) return 1;
   }
   DeleteFileW(batch);

@@ -168,6 +168,21 @@ TEST(Uninstaller, RemovesEverythingOfTheProductAndNothingElse) {
   RegDeleteKeyW(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Cryptelle");
 }
 
+TEST(Uninstaller, ACopyWithReadOnlyFilesGoesWithItsFolder) {
+  Installation installation(L"cd");
+  // Files copied from a CD keep the read-only attribute.
+  ASSERT_TRUE(SetFileAttributesW(installation.uninstaller().c_str(), FILE_ATTRIBUTE_READONLY));
+  gui::Process process(L"\"" + installation.uninstaller() + L"\"");
+  ASSERT_NE(StartAndConfirm(process), nullptr);
+  EXPECT_EQ(process.Wait(), 0u);
+  bool gone = false;
+  for (int i = 0; i < 200 && !gone; ++i) {
+    gone = !FileExists(installation.folder()) && !FileExists(L"C:\\CTuninst.bat");
+    Sleep(100);
+  }
+  EXPECT_TRUE(gone);
+}
+
 TEST(Uninstaller, CancelAtAPromptChangesNothing) {
   Installation installation(L"cancel");
   WriteFile(installation.path(L"PRF\\bob.prf"));
