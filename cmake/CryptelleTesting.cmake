@@ -40,15 +40,6 @@ if(NOT CRYPTELLE_WINDOWS)
   endif()
 endif()
 
-# Test programs run only under Wine and may use what Windows 7 declares,
-# while shipped code sees only what Windows XP declares. Called at the top of
-# tests/, before its folders are added.
-function(cryptelle_tests_see_windows_7)
-  get_directory_property(definitions COMPILE_DEFINITIONS)
-  list(TRANSFORM definitions REPLACE "^_WIN32_WINNT=.*$" "_WIN32_WINNT=0x0601")
-  set_directory_properties(PROPERTIES COMPILE_DEFINITIONS "${definitions}")
-endfunction()
-
 # The Linux build's tools, for the Linux-side checks of the containers that
 # Wine tests leave.
 if(CRYPTELLE_RUN_WINE_TESTS)
