@@ -1,0 +1,378 @@
+#include "aes_ct.h"
+
+#include <string.h>
+
+#include "secure_wipe.h"
+
+namespace {
+
+// Four blocks as eight bit planes of 64 bits: plane i holds bit i of every
+// byte. The byte in row r, column c of block b is bit 16r + 4c + b of its
+// planes, so a row is a 16-bit lane, moving between rows is a rotation by 16
+// and moving between columns a shift by 4 within the lane. On x86-64 a Word
+// holds two such groups of four blocks side by side in one SSE2 register.
+#if defined(__x86_64__) && !defined(CRYPTDSK_AES_CT_NO_SSE2)
+typedef uint64_t Word __attribute__((vector_size(16)));
+constexpr int kGroups = 2;
+inline Word MakeWord(const uint64_t groups[2]) {
+  return Word{groups[0], groups[1]};
+}
+inline uint64_t GroupOf(Word w, int group) {
+  return w[group];
+}
+#else
+typedef uint64_t Word;
+constexpr int kGroups = 1;
+inline Word MakeWord(const uint64_t groups[1]) {
+  return groups[0];
+}
+inline uint64_t GroupOf(Word w, int) {
+  return w;
+}
+#endif
+static_assert(kAesCtBatchBlocks == 4 * kGroups, "a batch is four blocks per group");
+
+using Planes = Word[8];
+
+constexpr size_t kBatchBytes = 16 * kAesCtBatchBlocks;
+
+// The round functions run many times per block: kept inline so the planes
+// stay in registers.
+#define AES_CT_INLINE __attribute__((always_inline)) inline
+
+AES_CT_INLINE Word RotateRight(Word x, int n) {
+  return (x >> n) | (x << (64 - n));
+}
+
+inline uint32_t LoadLe32(const uint8_t* p) {
+  return uint32_t{p[0]} | uint32_t{p[1]} << 8 | uint32_t{p[2]} << 16 | uint32_t{p[3]} << 24;
+}
+
+inline void StoreLe32(uint8_t* p, uint32_t v) {
+  p[0] = static_cast<uint8_t>(v);
+  p[1] = static_cast<uint8_t>(v >> 8);
+  p[2] = static_cast<uint8_t>(v >> 16);
+  p[3] = static_cast<uint8_t>(v >> 24);
+}
+
+// Bytes 0..3 of `v` to bytes 0, 2, 4, 6; Gather is the reverse.
+inline uint64_t Spread(uint32_t v) {
+  uint64_t x = v;
+  x = (x | x << 16) & 0x0000FFFF0000FFFFull;
+  return (x | x << 8) & 0x00FF00FF00FF00FFull;
+}
+
+inline uint32_t Gather(uint64_t x) {
+  x &= 0x00FF00FF00FF00FFull;
+  x = (x | x >> 8) & 0x0000FFFF0000FFFFull;
+  return static_cast<uint32_t>(x | x >> 16);
+}
+
+AES_CT_INLINE void SwapMove(Word& a, Word& b, uint64_t mask, int shift) {
+  const Word t = ((a >> shift) ^ b) & mask;
+  b ^= t;
+  a ^= t << shift;
+}
+
+// Transposes the 8x8 bit matrix held in each byte position of the eight
+// words: (word j, bit i) -> (word i, bit j). Its own inverse.
+void Transpose(Planes x) {
+  for (int j = 0; j < 8; j += 2) SwapMove(x[j], x[j + 1], 0x5555555555555555ull, 1);
+  for (int j = 0; j < 8; j += (j & 1) ? 3 : 1) SwapMove(x[j], x[j + 2], 0x3333333333333333ull, 2);
+  for (int j = 0; j < 4; ++j) SwapMove(x[j], x[j + 4], 0x0F0F0F0F0F0F0F0Full, 4);
+}
+
+// Word 4h + b gets block b's columns h and h + 2 interleaved byte by byte,
+// so that after the transpose its byte 2r + (c >> 1), bit 4(c & 1) + b is
+// the byte of row r, column c: bit 16r + 4c + b.
+void Load(const uint8_t batch[kBatchBytes], Planes q) {
+  for (int b = 0; b < 4; ++b) {
+    for (int h = 0; h < 2; ++h) {
+      uint64_t groups[kGroups];
+      for (int g = 0; g < kGroups; ++g) {
+        const uint8_t* column = batch + 64 * g + 16 * b + 4 * h;
+        groups[g] = Spread(LoadLe32(column)) | Spread(LoadLe32(column + 8)) << 8;
+      }
+      q[4 * h + b] = MakeWord(groups);
+    }
+  }
+  Transpose(q);
+}
+
+void Store(Planes q, uint8_t batch[kBatchBytes]) {
+  Transpose(q);
+  for (int b = 0; b < 4; ++b) {
+    for (int h = 0; h < 2; ++h) {
+      for (int g = 0; g < kGroups; ++g) {
+        uint8_t* column = batch + 64 * g + 16 * b + 4 * h;
+        const uint64_t word = GroupOf(q[4 * h + b], g);
+        StoreLe32(column, Gather(word));
+        StoreLe32(column + 8, Gather(word >> 8));
+      }
+    }
+  }
+}
+
+// The S-box as a circuit of 113 XOR, AND and XNOR gates over the planes
+// (Boyar and Peralta's: a linear layer, an inversion in GF(2^8) by
+// multiplications in subfields, a linear layer with the affine constant).
+// u0 and s0 are the most significant bits.
+AES_CT_INLINE void SubBytes(Planes q) {
+  const Word u0 = q[7], u1 = q[6], u2 = q[5], u3 = q[4];
+  const Word u4 = q[3], u5 = q[2], u6 = q[1], u7 = q[0];
+
+  const Word t1 = u0 ^ u3, t2 = u0 ^ u5, t3 = u0 ^ u6, t4 = u3 ^ u5;
+  const Word t5 = u4 ^ u6, t6 = t1 ^ t5, t7 = u1 ^ u2, t8 = u7 ^ t6;
+  const Word t9 = u7 ^ t7, t10 = t6 ^ t7, t11 = u1 ^ u5, t12 = u2 ^ u5;
+  const Word t13 = t3 ^ t4, t14 = t6 ^ t11, t15 = t5 ^ t11, t16 = t5 ^ t12;
+  const Word t17 = t9 ^ t16, t18 = u3 ^ u7, t19 = t7 ^ t18, t20 = t1 ^ t19;
+  const Word t21 = u6 ^ u7, t22 = t7 ^ t21, t23 = t2 ^ t22, t24 = t2 ^ t10;
+  const Word t25 = t20 ^ t17, t26 = t3 ^ t16, t27 = t1 ^ t12;
+
+  const Word m1 = t13 & t6, m2 = t23 & t8, m3 = t14 ^ m1, m4 = t19 & u7;
+  const Word m5 = m4 ^ m1, m6 = t3 & t16, m7 = t22 & t9, m8 = t26 ^ m6;
+  const Word m9 = t20 & t17, m10 = m9 ^ m6, m11 = t1 & t15, m12 = t4 & t27;
+  const Word m13 = m12 ^ m11, m14 = t2 & t10, m15 = m14 ^ m11, m16 = m3 ^ m2;
+  const Word m17 = m5 ^ t24, m18 = m8 ^ m7, m19 = m10 ^ m15, m20 = m16 ^ m13;
+  const Word m21 = m17 ^ m15, m22 = m18 ^ m13, m23 = m19 ^ t25, m24 = m22 ^ m23;
+  const Word m25 = m22 & m20, m26 = m21 ^ m25, m27 = m20 ^ m21, m28 = m23 ^ m25;
+  const Word m29 = m28 & m27, m30 = m26 & m24, m31 = m20 & m23, m32 = m27 & m31;
+  const Word m33 = m27 ^ m25, m34 = m21 & m22, m35 = m24 & m34, m36 = m24 ^ m25;
+  const Word m37 = m21 ^ m29, m38 = m32 ^ m33, m39 = m23 ^ m30, m40 = m35 ^ m36;
+  const Word m41 = m38 ^ m40, m42 = m37 ^ m39, m43 = m37 ^ m38, m44 = m39 ^ m40;
+  const Word m45 = m42 ^ m41, m46 = m44 & t6, m47 = m40 & t8, m48 = m39 & u7;
+  const Word m49 = m43 & t16, m50 = m38 & t9, m51 = m37 & t17, m52 = m42 & t15;
+  const Word m53 = m45 & t27, m54 = m41 & t10, m55 = m44 & t13, m56 = m40 & t23;
+  const Word m57 = m39 & t19, m58 = m43 & t3, m59 = m38 & t22, m60 = m37 & t20;
+  const Word m61 = m42 & t1, m62 = m45 & t4, m63 = m41 & t2;
+
+  const Word l0 = m61 ^ m62, l1 = m50 ^ m56, l2 = m46 ^ m48, l3 = m47 ^ m55;
+  const Word l4 = m54 ^ m58, l5 = m49 ^ m61, l6 = m62 ^ l5, l7 = m46 ^ l3;
+  const Word l8 = m51 ^ m59, l9 = m52 ^ m53, l10 = m53 ^ l4, l11 = m60 ^ l2;
+  const Word l12 = m48 ^ m51, l13 = m50 ^ l0, l14 = m52 ^ m61, l15 = m55 ^ l1;
+  const Word l16 = m56 ^ l0, l17 = m57 ^ l1, l18 = m58 ^ l8, l19 = m63 ^ l4;
+  const Word l20 = l0 ^ l1, l21 = l1 ^ l7, l22 = l3 ^ l12, l23 = l18 ^ l2;
+  const Word l24 = l15 ^ l9, l25 = l6 ^ l10, l26 = l7 ^ l9, l27 = l8 ^ l10;
+  const Word l28 = l11 ^ l14, l29 = l11 ^ l17;
+
+  q[7] = l6 ^ l24;
+  q[6] = ~(l16 ^ l26);
+  q[5] = ~(l19 ^ l28);
+  q[4] = l6 ^ l21;
+  q[3] = l20 ^ l22;
+  q[2] = l25 ^ l29;
+  q[1] = ~(l13 ^ l27);
+  q[0] = ~(l6 ^ l23);
+}
+
+// The inverse of the S-box's affine map: bit i of the result is
+// x(i+2) ^ x(i+5) ^ x(i+7) ^ bit i of 05.
+AES_CT_INLINE void InverseAffine(Planes q) {
+  const Word x0 = q[0], x1 = q[1], x2 = q[2], x3 = q[3];
+  const Word x4 = q[4], x5 = q[5], x6 = q[6], x7 = q[7];
+  q[0] = ~(x2 ^ x5 ^ x7);
+  q[1] = x3 ^ x6 ^ x0;
+  q[2] = ~(x4 ^ x7 ^ x1);
+  q[3] = x5 ^ x0 ^ x2;
+  q[4] = x6 ^ x1 ^ x3;
+  q[5] = x7 ^ x2 ^ x4;
+  q[6] = x0 ^ x3 ^ x5;
+  q[7] = x1 ^ x4 ^ x6;
+}
+
+// S-box = Affine o Inverse, so Inverse = Affine^-1 o S-box and the inverse
+// S-box, Inverse o Affine^-1, is Affine^-1 o S-box o Affine^-1.
+AES_CT_INLINE void InvSubBytes(Planes q) {
+  InverseAffine(q);
+  SubBytes(q);
+  InverseAffine(q);
+}
+
+// Row r moves left by r columns: its lane rotates right by 4r bits.
+AES_CT_INLINE Word ShiftRowsPlane(Word x) {
+  return (x & 0x000000000000FFFFull) | ((x >> 4) & 0x000000000FFF0000ull) |
+         ((x << 12) & 0x00000000F0000000ull) | ((x >> 8) & 0x000000FF00000000ull) |
+         ((x << 8) & 0x0000FF0000000000ull) | ((x >> 12) & 0x000F000000000000ull) |
+         ((x << 4) & 0xFFF0000000000000ull);
+}
+
+AES_CT_INLINE Word InvShiftRowsPlane(Word x) {
+  return (x & 0x000000000000FFFFull) | ((x << 4) & 0x00000000FFF00000ull) |
+         ((x >> 12) & 0x00000000000F0000ull) | ((x >> 8) & 0x000000FF00000000ull) |
+         ((x << 8) & 0x0000FF0000000000ull) | ((x << 12) & 0xF000000000000000ull) |
+         ((x >> 4) & 0x0FFF000000000000ull);
+}
+
+AES_CT_INLINE void ShiftRows(Planes q) {
+#pragma GCC unroll 8
+  for (int i = 0; i < 8; ++i) q[i] = ShiftRowsPlane(q[i]);
+}
+
+AES_CT_INLINE void InvShiftRows(Planes q) {
+#pragma GCC unroll 8
+  for (int i = 0; i < 8; ++i) q[i] = InvShiftRowsPlane(q[i]);
+}
+
+// Multiplication by 02 in GF(2^8) (polynomial 11B), plane-wise.
+AES_CT_INLINE void Double(const Planes x, Planes y) {
+  y[0] = x[7];
+  y[1] = x[0] ^ x[7];
+  y[2] = x[1];
+  y[3] = x[2] ^ x[7];
+  y[4] = x[3] ^ x[7];
+  y[5] = x[4];
+  y[6] = x[5];
+  y[7] = x[6];
+}
+
+// Each column (a0 a1 a2 a3) becomes 2a_r ^ 3a_r+1 ^ a_r+2 ^ a_r+3
+// = 2(a_r ^ a_r+1) ^ a_r+1 ^ (a_r+2 ^ a_r+3); rotating a plane right by 16
+// brings row r+1 to row r.
+AES_CT_INLINE void MixColumns(Planes q) {
+  Planes next;
+  Planes pair;
+#pragma GCC unroll 8
+  for (int i = 0; i < 8; ++i) {
+    next[i] = RotateRight(q[i], 16);
+    pair[i] = q[i] ^ next[i];
+  }
+  Double(pair, q);
+#pragma GCC unroll 8
+  for (int i = 0; i < 8; ++i) q[i] ^= next[i] ^ RotateRight(pair[i], 32);
+}
+
+// The inverse matrix is MixColumns times (05 00 04 00): a_r ^= 4(a_r ^ a_r+2).
+AES_CT_INLINE void InvMixColumns(Planes q) {
+  Planes opposite;
+  Planes twice;
+  Planes four;
+#pragma GCC unroll 8
+  for (int i = 0; i < 8; ++i) opposite[i] = q[i] ^ RotateRight(q[i], 32);
+  Double(opposite, twice);
+  Double(twice, four);
+#pragma GCC unroll 8
+  for (int i = 0; i < 8; ++i) q[i] ^= four[i];
+  MixColumns(q);
+}
+
+AES_CT_INLINE void AddRoundKey(Planes q, const Word key[8]) {
+#pragma GCC unroll 8
+  for (int i = 0; i < 8; ++i) q[i] ^= key[i];
+}
+
+const Word* RoundKey(const AesCtSchedule* schedule, int round) {
+  return reinterpret_cast<const Word*>(schedule->RoundKeys[round]);
+}
+
+void EncryptBatch(const AesCtSchedule* schedule, Planes state) {
+  Planes q;
+  memcpy(q, state, sizeof(q));
+  AddRoundKey(q, RoundKey(schedule, 0));
+  for (int round = 1; round < 14; ++round) {
+    SubBytes(q);
+    ShiftRows(q);
+    MixColumns(q);
+    AddRoundKey(q, RoundKey(schedule, round));
+  }
+  SubBytes(q);
+  ShiftRows(q);
+  AddRoundKey(q, RoundKey(schedule, 14));
+  memcpy(state, q, sizeof(q));
+}
+
+void DecryptBatch(const AesCtSchedule* schedule, Planes state) {
+  Planes q;
+  memcpy(q, state, sizeof(q));
+  AddRoundKey(q, RoundKey(schedule, 14));
+  for (int round = 13; round > 0; --round) {
+    InvShiftRows(q);
+    InvSubBytes(q);
+    AddRoundKey(q, RoundKey(schedule, round));
+    InvMixColumns(q);
+  }
+  InvShiftRows(q);
+  InvSubBytes(q);
+  AddRoundKey(q, RoundKey(schedule, 0));
+  memcpy(state, q, sizeof(q));
+}
+
+// Whole batches straight from `in` to `out`; a short last batch through a
+// zero-padded copy.
+void RunBatches(void (*batch)(const AesCtSchedule*, Planes), const AesCtSchedule* schedule,
+                const uint8_t* in, uint8_t* out, size_t blocks) {
+  Planes q;
+  for (; blocks >= kAesCtBatchBlocks; blocks -= kAesCtBatchBlocks) {
+    Load(in, q);
+    batch(schedule, q);
+    Store(q, out);
+    in += kBatchBytes;
+    out += kBatchBytes;
+  }
+  if (blocks == 0) return;
+  uint8_t padded[kBatchBytes] = {};
+  memcpy(padded, in, 16 * blocks);
+  Load(padded, q);
+  batch(schedule, q);
+  Store(q, padded);
+  memcpy(out, padded, 16 * blocks);
+  SecureWipeObject(padded);
+}
+
+// SubWord of the key expansion, through the same circuit.
+void SubWord(uint8_t word[4]) {
+  uint8_t batch[kBatchBytes] = {};
+  memcpy(batch, word, 4);
+  Planes q;
+  Load(batch, q);
+  SubBytes(q);
+  Store(q, batch);
+  memcpy(word, batch, 4);
+  SecureWipeObject(batch);
+  SecureWipeObject(q);
+}
+
+}  // namespace
+
+void AesCtSetKey(const uint8_t key[32], AesCtSchedule* schedule) {
+  // FIPS-197 key expansion for Nk = 8: 60 words of 4 bytes.
+  static const uint8_t kRoundConstants[7] = {0x01, 0x02, 0x04, 0x08, 0x10, 0x20, 0x40};
+  uint8_t words[60][4];
+  memcpy(words, key, 32);
+  for (int i = 8; i < 60; ++i) {
+    uint8_t temp[4];
+    memcpy(temp, words[i - 1], 4);
+    if (i % 8 == 0) {
+      const uint8_t first = temp[0];
+      memmove(temp, temp + 1, 3);
+      temp[3] = first;
+      SubWord(temp);
+      temp[0] ^= kRoundConstants[i / 8 - 1];
+    } else if (i % 8 == 4) {
+      SubWord(temp);
+    }
+    for (int k = 0; k < 4; ++k) words[i][k] = words[i - 8][k] ^ temp[k];
+    SecureWipeObject(temp);
+  }
+
+  // Each round key in plane form, the same in every block position.
+  uint8_t batch[kBatchBytes];
+  Planes q;
+  for (int round = 0; round < 15; ++round) {
+    for (size_t b = 0; b < kAesCtBatchBlocks; ++b) memcpy(batch + 16 * b, words[4 * round], 16);
+    Load(batch, q);
+    memcpy(schedule->RoundKeys[round], q, sizeof(q));
+  }
+  SecureWipeObject(q);
+  SecureWipeObject(batch);
+  SecureWipeObject(words);
+}
+
+void AesCtEncryptBlocks(const AesCtSchedule* schedule, const uint8_t* in, uint8_t* out,
+                        size_t blocks) {
+  RunBatches(EncryptBatch, schedule, in, out, blocks);
+}
+
+void AesCtDecryptBlocks(const AesCtSchedule* schedule, const uint8_t* in, uint8_t* out,
+                        size_t blocks) {
+  RunBatches(DecryptBatch, schedule, in, out, blocks);
+}

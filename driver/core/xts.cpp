@@ -1,0 +1,143 @@
+#include "xts.h"
+
+#include <string.h>
+
+#include "secure_wipe.h"
+
+namespace {
+
+constexpr size_t kBlocksPerSector = kXtsSectorSize / 16;
+// Sectors whose tweaks are encrypted in one call: a full batch of either
+// engine, so a run of sectors pays little for them.
+constexpr size_t kTweakBatch = 8;
+
+inline uint64_t LoadLe64(const uint8_t* p) {
+  return uint64_t{p[0]} | uint64_t{p[1]} << 8 | uint64_t{p[2]} << 16 | uint64_t{p[3]} << 24 |
+         uint64_t{p[4]} << 32 | uint64_t{p[5]} << 40 | uint64_t{p[6]} << 48 | uint64_t{p[7]} << 56;
+}
+
+inline void StoreLe64(uint8_t* p, uint64_t v) {
+  p[0] = static_cast<uint8_t>(v);
+  p[1] = static_cast<uint8_t>(v >> 8);
+  p[2] = static_cast<uint8_t>(v >> 16);
+  p[3] = static_cast<uint8_t>(v >> 24);
+  p[4] = static_cast<uint8_t>(v >> 32);
+  p[5] = static_cast<uint8_t>(v >> 40);
+  p[6] = static_cast<uint8_t>(v >> 48);
+  p[7] = static_cast<uint8_t>(v >> 56);
+}
+
+inline void XorBlock(uint8_t* target, const uint8_t* a, const uint8_t* b) {
+  uint64_t x[2];
+  uint64_t y[2];
+  memcpy(x, a, 16);
+  memcpy(y, b, 16);
+  x[0] ^= y[0];
+  x[1] ^= y[1];
+  memcpy(target, x, 16);
+}
+
+// One sector on the software engine: batches of blocks, each XORed with its
+// tweak before and after the cipher. The tweak advances by multiplication by
+// x in GF(2^128), without a branch on its bits.
+void SoftwareSector(const AesCtSchedule* schedule, bool encrypt, const uint8_t tweak[16],
+                    const uint8_t* in, uint8_t* out) {
+  uint64_t low = LoadLe64(tweak);
+  uint64_t high = LoadLe64(tweak + 8);
+  uint8_t tweaks[kAesCtBatchBlocks][16];
+  uint8_t work[kAesCtBatchBlocks][16];
+  for (size_t first = 0; first < kBlocksPerSector; first += kAesCtBatchBlocks) {
+    for (size_t i = 0; i < kAesCtBatchBlocks; ++i) {
+      StoreLe64(tweaks[i], low);
+      StoreLe64(tweaks[i] + 8, high);
+      const uint64_t carry = high >> 63;
+      high = high << 1 | low >> 63;
+      low = low << 1 ^ (0x87 & (0 - carry));
+      XorBlock(work[i], in + 16 * (first + i), tweaks[i]);
+    }
+    if (encrypt) {
+      AesCtEncryptBlocks(schedule, work[0], work[0], kAesCtBatchBlocks);
+    } else {
+      AesCtDecryptBlocks(schedule, work[0], work[0], kAesCtBatchBlocks);
+    }
+    for (size_t i = 0; i < kAesCtBatchBlocks; ++i) {
+      XorBlock(out + 16 * (first + i), work[i], tweaks[i]);
+    }
+  }
+  SecureWipeObject(tweaks);
+  SecureWipeObject(work);
+}
+
+// The tweaks of up to kTweakBatch sectors from sector `high` * 2^64 + `low`:
+// their numbers as 128-bit little-endian blocks, encrypted with the tweak key.
+void EncryptTweaks(const XtsContext* context, uint64_t low, uint64_t high, size_t count,
+                   uint8_t tweaks[][16]) {
+  for (size_t i = 0; i < count; ++i) {
+    const uint64_t number = low + i;
+    StoreLe64(tweaks[i], number);
+    StoreLe64(tweaks[i] + 8, high + (number < low ? 1 : 0));
+  }
+  if (context->Engine == kXtsEngineAesNi) {
+    AesNiEncryptBlocks(&context->Keys.AesNi.Tweak, tweaks[0], tweaks[0], count);
+  } else {
+    AesCtEncryptBlocks(&context->Keys.Software.Tweak, tweaks[0], tweaks[0], count);
+  }
+}
+
+void CryptSectors(const XtsContext* context, bool encrypt, uint64_t sector, const uint8_t* in,
+                  uint8_t* out, size_t sectors) {
+  uint8_t tweaks[kTweakBatch][16];
+  uint64_t sectorHigh = 0;  // a run may go past sector 2^64 - 1
+  while (sectors > 0) {
+    const size_t count = sectors < kTweakBatch ? sectors : kTweakBatch;
+    EncryptTweaks(context, sector, sectorHigh, count, tweaks);
+    for (size_t i = 0; i < count; ++i) {
+      const uint8_t* from = in + kXtsSectorSize * i;
+      uint8_t* to = out + kXtsSectorSize * i;
+      if (context->Engine != kXtsEngineAesNi) {
+        SoftwareSector(&context->Keys.Software.Data, encrypt, tweaks[i], from, to);
+      } else if (encrypt) {
+        AesNiXtsEncrypt(&context->Keys.AesNi.Data, tweaks[i], from, to, kBlocksPerSector);
+      } else {
+        AesNiXtsDecrypt(&context->Keys.AesNi.Data, tweaks[i], from, to, kBlocksPerSector);
+      }
+    }
+    SecureWipe(tweaks, 16 * count);
+    sector += count;
+    if (sector < count) sectorHigh = 1;
+    sectors -= count;
+    in += kXtsSectorSize * count;
+    out += kXtsSectorSize * count;
+  }
+}
+
+}  // namespace
+
+int XtsSetKey(XtsContext* context, const uint8_t key[kXtsKeySize], XtsEngine engine) {
+  const bool aesNiPresent = AesNiAvailable();
+  if (engine == kXtsEngineAesNi && !aesNiPresent) return -1;
+  if (engine == kXtsEngineBest) engine = aesNiPresent ? kXtsEngineAesNi : kXtsEngineSoftware;
+  context->Engine = engine;
+  if (engine == kXtsEngineAesNi) {
+    AesNiSetKey(key, &context->Keys.AesNi.Data);
+    AesNiSetKey(key + 32, &context->Keys.AesNi.Tweak);
+  } else {
+    AesCtSetKey(key, &context->Keys.Software.Data);
+    AesCtSetKey(key + 32, &context->Keys.Software.Tweak);
+  }
+  return 1;
+}
+
+void XtsWipe(XtsContext* context) {
+  SecureWipeObject(*context);
+}
+
+void XtsEncryptSectors(const XtsContext* context, uint64_t firstSector, const uint8_t* in,
+                       uint8_t* out, size_t sectors) {
+  CryptSectors(context, true, firstSector, in, out, sectors);
+}
+
+void XtsDecryptSectors(const XtsContext* context, uint64_t firstSector, const uint8_t* in,
+                       uint8_t* out, size_t sectors) {
+  CryptSectors(context, false, firstSector, in, out, sectors);
+}
