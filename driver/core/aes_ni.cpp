@@ -107,16 +107,32 @@ inline void XtsGroup(KeyList keys, __m128i* tweak, const uint8_t* in, uint8_t* o
   for (int i = 0; i < kCount; ++i) Store(out + 16 * i, _mm_xor_si128(x[i], t[i]));
 }
 
+// A data unit's number as a 128-bit little-endian block, encrypted with the
+// tweak key: the unit's first tweak.
+inline __m128i UnitTweak(KeyList tweakKeys, uint64_t low, uint64_t high) {
+  __m128i tweak[1] = {_mm_set_epi64x(static_cast<long long>(high), static_cast<long long>(low))};
+  Rounds<Encryption, 1>(tweakKeys, tweak);
+  return tweak[0];
+}
+
+// The next unit's tweak is started before this unit's blocks, so its
+// latency hides behind them.
 template <class Direction>
-void Xts(const AesNiSchedule* schedule, uint8_t tweakBytes[16], const uint8_t* in, uint8_t* out,
-         size_t blocks) {
+void Xts(const AesNiSchedule* schedule, const AesNiSchedule* tweakSchedule, uint64_t unit,
+         const uint8_t* in, uint8_t* out, size_t units, size_t blocksPerUnit) {
   const KeyList keys = Direction::Keys(schedule);
-  __m128i tweak = Load(tweakBytes);
-  for (; blocks >= 8; blocks -= 8, in += 128, out += 128) {
-    XtsGroup<Direction, 8>(keys, &tweak, in, out);
+  uint64_t unitHigh = 0;  // a run may go past unit 2^64 - 1
+  __m128i next = UnitTweak(tweakSchedule->Encrypt, unit, unitHigh);
+  for (; units > 0; --units) {
+    __m128i tweak = next;
+    if (++unit == 0) unitHigh = 1;
+    if (units > 1) next = UnitTweak(tweakSchedule->Encrypt, unit, unitHigh);
+    size_t blocks = blocksPerUnit;
+    for (; blocks >= 8; blocks -= 8, in += 128, out += 128) {
+      XtsGroup<Direction, 8>(keys, &tweak, in, out);
+    }
+    for (; blocks > 0; --blocks, in += 16, out += 16) XtsGroup<Direction, 1>(keys, &tweak, in, out);
   }
-  for (; blocks > 0; --blocks, in += 16, out += 16) XtsGroup<Direction, 1>(keys, &tweak, in, out);
-  Store(tweakBytes, tweak);
 }
 
 // Four more words of the expanded key: word k of `older` (w[i-8+k]) XOR all
@@ -175,14 +191,16 @@ AES_NI_ENTRY void AesNiDecryptBlocks(const AesNiSchedule* schedule, const uint8_
   Ecb<Decryption>(schedule, in, out, blocks);
 }
 
-AES_NI_ENTRY void AesNiXtsEncrypt(const AesNiSchedule* schedule, uint8_t tweak[16],
-                                  const uint8_t* in, uint8_t* out, size_t blocks) {
-  Xts<Encryption>(schedule, tweak, in, out, blocks);
+AES_NI_ENTRY void AesNiXtsEncrypt(const AesNiSchedule* data, const AesNiSchedule* tweak,
+                                  uint64_t firstUnit, const uint8_t* in, uint8_t* out, size_t units,
+                                  size_t blocksPerUnit) {
+  Xts<Encryption>(data, tweak, firstUnit, in, out, units, blocksPerUnit);
 }
 
-AES_NI_ENTRY void AesNiXtsDecrypt(const AesNiSchedule* schedule, uint8_t tweak[16],
-                                  const uint8_t* in, uint8_t* out, size_t blocks) {
-  Xts<Decryption>(schedule, tweak, in, out, blocks);
+AES_NI_ENTRY void AesNiXtsDecrypt(const AesNiSchedule* data, const AesNiSchedule* tweak,
+                                  uint64_t firstUnit, const uint8_t* in, uint8_t* out, size_t units,
+                                  size_t blocksPerUnit) {
+  Xts<Decryption>(data, tweak, firstUnit, in, out, units, blocksPerUnit);
 }
 
 #pragma GCC pop_options
@@ -195,7 +213,9 @@ bool AesNiAvailable() {
 void AesNiSetKey(const uint8_t*, AesNiSchedule*) {}
 void AesNiEncryptBlocks(const AesNiSchedule*, const uint8_t*, uint8_t*, size_t) {}
 void AesNiDecryptBlocks(const AesNiSchedule*, const uint8_t*, uint8_t*, size_t) {}
-void AesNiXtsEncrypt(const AesNiSchedule*, uint8_t*, const uint8_t*, uint8_t*, size_t) {}
-void AesNiXtsDecrypt(const AesNiSchedule*, uint8_t*, const uint8_t*, uint8_t*, size_t) {}
+void AesNiXtsEncrypt(const AesNiSchedule*, const AesNiSchedule*, uint64_t, const uint8_t*, uint8_t*,
+                     size_t, size_t) {}
+void AesNiXtsDecrypt(const AesNiSchedule*, const AesNiSchedule*, uint64_t, const uint8_t*, uint8_t*,
+                     size_t, size_t) {}
 
 #endif

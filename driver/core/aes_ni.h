@@ -1,8 +1,8 @@
-// AES-256 with the processor's AES instructions, and the XTS block loop
-// that keeps eight blocks in flight (one call per data unit, so the tweak
-// arithmetic overlaps the rounds). Call nothing but AesNiAvailable unless it
-// returned true. The instructions are enabled per function, so this builds
-// with the driver's flags for x86 and x64; elsewhere AesNiAvailable is false.
+// AES-256 with the processor's AES instructions, and the XTS loop that keeps
+// eight blocks in flight (here rather than in xts.cpp so that tweaks never
+// leave the registers and their arithmetic overlaps the rounds). Call nothing but AesNiAvailable
+// unless it returned true. The instructions are enabled per function, so this builds with the
+// driver's flags for x86 and x64; elsewhere AesNiAvailable is false.
 //
 // Only legacy SSE encodings are used (no AVX), touching XMM registers but
 // never the upper halves of YMM. In the kernel: on x64 nothing needs saving
@@ -34,10 +34,12 @@ void AesNiEncryptBlocks(const AesNiSchedule* schedule, const uint8_t* in, uint8_
 void AesNiDecryptBlocks(const AesNiSchedule* schedule, const uint8_t* in, uint8_t* out,
                         size_t blocks);
 
-// XTS over `blocks` consecutive blocks of one data unit. `tweak` holds the
-// encrypted tweak of the first block and is left holding that of the block
-// after the last. `in` and `out` may be the same buffer.
-void AesNiXtsEncrypt(const AesNiSchedule* schedule, uint8_t tweak[16], const uint8_t* in,
-                     uint8_t* out, size_t blocks);
-void AesNiXtsDecrypt(const AesNiSchedule* schedule, uint8_t tweak[16], const uint8_t* in,
-                     uint8_t* out, size_t blocks);
+// XTS over `units` consecutive data units of `blocksPerUnit` blocks, the
+// first numbered `firstUnit`: each unit's tweak is its number as a 128-bit
+// little-endian block encrypted with `tweak`, its blocks are encrypted (or
+// decrypted) with `data`. `in` and `out` are the same buffer or do not
+// overlap.
+void AesNiXtsEncrypt(const AesNiSchedule* data, const AesNiSchedule* tweak, uint64_t firstUnit,
+                     const uint8_t* in, uint8_t* out, size_t units, size_t blocksPerUnit);
+void AesNiXtsDecrypt(const AesNiSchedule* data, const AesNiSchedule* tweak, uint64_t firstUnit,
+                     const uint8_t* in, uint8_t* out, size_t units, size_t blocksPerUnit);

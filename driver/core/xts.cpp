@@ -7,9 +7,9 @@
 namespace {
 
 constexpr size_t kBlocksPerSector = kXtsSectorSize / 16;
-// Sectors whose tweaks are encrypted in one call: a full batch of either
-// engine, so a run of sectors pays little for them.
-constexpr size_t kTweakBatch = 8;
+// Sectors whose tweaks the software engine encrypts in one batch, so a run
+// of sectors pays little for them.
+constexpr size_t kTweakBatch = kAesCtBatchBlocks;
 
 inline uint64_t LoadLe64(const uint8_t* p) {
   return uint64_t{p[0]} | uint64_t{p[1]} << 8 | uint64_t{p[2]} << 16 | uint64_t{p[3]} << 24 |
@@ -70,37 +70,26 @@ void SoftwareSector(const AesCtSchedule* schedule, bool encrypt, const uint8_t t
 
 // The tweaks of up to kTweakBatch sectors from sector `high` * 2^64 + `low`:
 // their numbers as 128-bit little-endian blocks, encrypted with the tweak key.
-void EncryptTweaks(const XtsContext* context, uint64_t low, uint64_t high, size_t count,
+void EncryptTweaks(const AesCtSchedule* tweakSchedule, uint64_t low, uint64_t high, size_t count,
                    uint8_t tweaks[][16]) {
   for (size_t i = 0; i < count; ++i) {
     const uint64_t number = low + i;
     StoreLe64(tweaks[i], number);
     StoreLe64(tweaks[i] + 8, high + (number < low ? 1 : 0));
   }
-  if (context->Engine == kXtsEngineAesNi) {
-    AesNiEncryptBlocks(&context->Keys.AesNi.Tweak, tweaks[0], tweaks[0], count);
-  } else {
-    AesCtEncryptBlocks(&context->Keys.Software.Tweak, tweaks[0], tweaks[0], count);
-  }
+  AesCtEncryptBlocks(tweakSchedule, tweaks[0], tweaks[0], count);
 }
 
-void CryptSectors(const XtsContext* context, bool encrypt, uint64_t sector, const uint8_t* in,
-                  uint8_t* out, size_t sectors) {
+void SoftwareSectors(const XtsContext* context, bool encrypt, uint64_t sector, const uint8_t* in,
+                     uint8_t* out, size_t sectors) {
   uint8_t tweaks[kTweakBatch][16];
   uint64_t sectorHigh = 0;  // a run may go past sector 2^64 - 1
   while (sectors > 0) {
     const size_t count = sectors < kTweakBatch ? sectors : kTweakBatch;
-    EncryptTweaks(context, sector, sectorHigh, count, tweaks);
+    EncryptTweaks(&context->Keys.Software.Tweak, sector, sectorHigh, count, tweaks);
     for (size_t i = 0; i < count; ++i) {
-      const uint8_t* from = in + kXtsSectorSize * i;
-      uint8_t* to = out + kXtsSectorSize * i;
-      if (context->Engine != kXtsEngineAesNi) {
-        SoftwareSector(&context->Keys.Software.Data, encrypt, tweaks[i], from, to);
-      } else if (encrypt) {
-        AesNiXtsEncrypt(&context->Keys.AesNi.Data, tweaks[i], from, to, kBlocksPerSector);
-      } else {
-        AesNiXtsDecrypt(&context->Keys.AesNi.Data, tweaks[i], from, to, kBlocksPerSector);
-      }
+      SoftwareSector(&context->Keys.Software.Data, encrypt, tweaks[i], in + kXtsSectorSize * i,
+                     out + kXtsSectorSize * i);
     }
     SecureWipe(tweaks, 16 * count);
     sector += count;
@@ -134,10 +123,20 @@ void XtsWipe(XtsContext* context) {
 
 void XtsEncryptSectors(const XtsContext* context, uint64_t firstSector, const uint8_t* in,
                        uint8_t* out, size_t sectors) {
-  CryptSectors(context, true, firstSector, in, out, sectors);
+  if (context->Engine == kXtsEngineAesNi) {
+    AesNiXtsEncrypt(&context->Keys.AesNi.Data, &context->Keys.AesNi.Tweak, firstSector, in, out,
+                    sectors, kBlocksPerSector);
+  } else {
+    SoftwareSectors(context, true, firstSector, in, out, sectors);
+  }
 }
 
 void XtsDecryptSectors(const XtsContext* context, uint64_t firstSector, const uint8_t* in,
                        uint8_t* out, size_t sectors) {
-  CryptSectors(context, false, firstSector, in, out, sectors);
+  if (context->Engine == kXtsEngineAesNi) {
+    AesNiXtsDecrypt(&context->Keys.AesNi.Data, &context->Keys.AesNi.Tweak, firstSector, in, out,
+                    sectors, kBlocksPerSector);
+  } else {
+    SoftwareSectors(context, false, firstSector, in, out, sectors);
+  }
 }
