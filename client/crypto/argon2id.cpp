@@ -78,24 +78,11 @@ inline void Mix(uint64_t& a, uint64_t& b, uint64_t& c, uint64_t& d) {
   b = RotateRight64(b ^ c, 63);
 }
 
-// The permutation P over sixteen words given by their indexes in the block.
-inline void Permute(uint64_t* w, const size_t index[16]) {
-  uint64_t& v0 = w[index[0]];
-  uint64_t& v1 = w[index[1]];
-  uint64_t& v2 = w[index[2]];
-  uint64_t& v3 = w[index[3]];
-  uint64_t& v4 = w[index[4]];
-  uint64_t& v5 = w[index[5]];
-  uint64_t& v6 = w[index[6]];
-  uint64_t& v7 = w[index[7]];
-  uint64_t& v8 = w[index[8]];
-  uint64_t& v9 = w[index[9]];
-  uint64_t& v10 = w[index[10]];
-  uint64_t& v11 = w[index[11]];
-  uint64_t& v12 = w[index[12]];
-  uint64_t& v13 = w[index[13]];
-  uint64_t& v14 = w[index[14]];
-  uint64_t& v15 = w[index[15]];
+// The permutation P over sixteen words of the block.
+inline void Permute(uint64_t& v0, uint64_t& v1, uint64_t& v2, uint64_t& v3, uint64_t& v4,
+                    uint64_t& v5, uint64_t& v6, uint64_t& v7, uint64_t& v8, uint64_t& v9,
+                    uint64_t& v10, uint64_t& v11, uint64_t& v12, uint64_t& v13, uint64_t& v14,
+                    uint64_t& v15) {
   Mix(v0, v4, v8, v12);
   Mix(v1, v5, v9, v13);
   Mix(v2, v6, v10, v14);
@@ -106,6 +93,18 @@ inline void Permute(uint64_t* w, const size_t index[16]) {
   Mix(v3, v4, v9, v14);
 }
 
+// Row i of the block: its sixteen consecutive words.
+inline void PermuteRow(uint64_t* w) {
+  Permute(w[0], w[1], w[2], w[3], w[4], w[5], w[6], w[7], w[8], w[9], w[10], w[11], w[12], w[13],
+          w[14], w[15]);
+}
+
+// Column i: words 2i and 2i + 1 of every row.
+inline void PermuteColumn(uint64_t* w) {
+  Permute(w[0], w[1], w[16], w[17], w[32], w[33], w[48], w[49], w[64], w[65], w[80], w[81], w[96],
+          w[97], w[112], w[113]);
+}
+
 // The compression G: R = X ^ Y; P over each row of eight 16-byte registers,
 // then over each column; the result XOR R. With `accumulate`, the result is
 // also XORed into what `out` held (passes after the first).
@@ -113,22 +112,13 @@ void Compress(const Block& x, const Block& y, Block* out, bool accumulate) {
   Block r;
   Block keep;
   for (size_t i = 0; i < kBlockWords; ++i) r.Words[i] = x.Words[i] ^ y.Words[i];
-  for (size_t i = 0; i < kBlockWords; ++i) {
-    keep.Words[i] = accumulate ? r.Words[i] ^ out->Words[i] : r.Words[i];
+  if (accumulate) {
+    for (size_t i = 0; i < kBlockWords; ++i) keep.Words[i] = r.Words[i] ^ out->Words[i];
+  } else {
+    keep = r;
   }
-  for (size_t row = 0; row < 8; ++row) {
-    size_t index[16];
-    for (size_t k = 0; k < 16; ++k) index[k] = 16 * row + k;
-    Permute(r.Words, index);
-  }
-  for (size_t column = 0; column < 8; ++column) {
-    size_t index[16];
-    for (size_t k = 0; k < 8; ++k) {
-      index[2 * k] = 2 * column + 16 * k;
-      index[2 * k + 1] = 2 * column + 16 * k + 1;
-    }
-    Permute(r.Words, index);
-  }
+  for (size_t row = 0; row < 8; ++row) PermuteRow(r.Words + 16 * row);
+  for (size_t column = 0; column < 8; ++column) PermuteColumn(r.Words + 2 * column);
   for (size_t i = 0; i < kBlockWords; ++i) out->Words[i] = keep.Words[i] ^ r.Words[i];
 }
 
