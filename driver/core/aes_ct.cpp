@@ -342,8 +342,10 @@ void AesCtSetKey(const uint8_t key[32], AesCtSchedule* schedule) {
     uint8_t temp[4];
     memcpy(temp, words[i - 1], 4);
     if (i % 8 == 0) {
-      const uint8_t first = temp[0];
-      memmove(temp, temp + 1, 3);
+      const uint8_t first = temp[0];  // RotWord
+      temp[0] = temp[1];
+      temp[1] = temp[2];
+      temp[2] = temp[3];
       temp[3] = first;
       SubWord(temp);
       temp[0] ^= kRoundConstants[i / 8 - 1];
