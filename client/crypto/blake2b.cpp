@@ -91,19 +91,15 @@ int Blake2bInit(Blake2bContext* context, size_t digestSize, const uint8_t* key, 
 }
 
 void Blake2bUpdate(Blake2bContext* context, const uint8_t* data, size_t length) {
-  while (length > 0) {
-    // A full buffer is compressed only once more input shows it is not the last block.
+  // Byte by byte: the inputs here are short. A full buffer is compressed only
+  // once more input shows it is not the last block.
+  for (size_t i = 0; i < length; ++i) {
     if (context->BufferedBytes == kBlake2bBlockSize) {
       Count(context, kBlake2bBlockSize);
       Compress(context, context->Buffer, false);
       context->BufferedBytes = 0;
     }
-    const size_t room = kBlake2bBlockSize - context->BufferedBytes;
-    const size_t take = length < room ? length : room;
-    memcpy(context->Buffer + context->BufferedBytes, data, take);
-    context->BufferedBytes += static_cast<uint32_t>(take);
-    data += take;
-    length -= take;
+    context->Buffer[context->BufferedBytes++] = data[i];
   }
 }
 

@@ -1,7 +1,5 @@
 #include "xts.h"
 
-#include <string.h>
-
 #include "secure_wipe.h"
 
 namespace {
@@ -28,13 +26,7 @@ inline void StoreLe64(uint8_t* p, uint64_t v) {
 }
 
 inline void XorBlock(uint8_t* target, const uint8_t* a, const uint8_t* b) {
-  uint64_t x[2];
-  uint64_t y[2];
-  memcpy(x, a, 16);
-  memcpy(y, b, 16);
-  x[0] ^= y[0];
-  x[1] ^= y[1];
-  memcpy(target, x, 16);
+  for (int i = 0; i < 16; ++i) target[i] = a[i] ^ b[i];
 }
 
 // One sector on the software engine: batches of blocks, each XORed with its
@@ -100,6 +92,17 @@ void SoftwareSectors(const XtsContext* context, bool encrypt, uint64_t sector, c
   }
 }
 
+void CryptSectors(const XtsContext* context, bool encrypt, uint64_t sector, const uint8_t* in,
+                  uint8_t* out, size_t sectors) {
+  if (context->Engine != kXtsEngineAesNi) {
+    SoftwareSectors(context, encrypt, sector, in, out, sectors);
+    return;
+  }
+  const auto aesNiXts = encrypt ? AesNiXtsEncrypt : AesNiXtsDecrypt;
+  aesNiXts(&context->Keys.AesNi.Data, &context->Keys.AesNi.Tweak, sector, in, out, sectors,
+           kBlocksPerSector);
+}
+
 }  // namespace
 
 int XtsSetKey(XtsContext* context, const uint8_t key[kXtsKeySize], XtsEngine engine) {
@@ -123,20 +126,10 @@ void XtsWipe(XtsContext* context) {
 
 void XtsEncryptSectors(const XtsContext* context, uint64_t firstSector, const uint8_t* in,
                        uint8_t* out, size_t sectors) {
-  if (context->Engine == kXtsEngineAesNi) {
-    AesNiXtsEncrypt(&context->Keys.AesNi.Data, &context->Keys.AesNi.Tweak, firstSector, in, out,
-                    sectors, kBlocksPerSector);
-  } else {
-    SoftwareSectors(context, true, firstSector, in, out, sectors);
-  }
+  CryptSectors(context, true, firstSector, in, out, sectors);
 }
 
 void XtsDecryptSectors(const XtsContext* context, uint64_t firstSector, const uint8_t* in,
                        uint8_t* out, size_t sectors) {
-  if (context->Engine == kXtsEngineAesNi) {
-    AesNiXtsDecrypt(&context->Keys.AesNi.Data, &context->Keys.AesNi.Tweak, firstSector, in, out,
-                    sectors, kBlocksPerSector);
-  } else {
-    SoftwareSectors(context, false, firstSector, in, out, sectors);
-  }
+  CryptSectors(context, false, firstSector, in, out, sectors);
 }
