@@ -3,6 +3,7 @@
 #include <objbase.h>
 #include <setupapi.h>
 #include <shlobj.h>
+#include <shlwapi.h>
 #include <string.h>
 
 #include "setup_texts.h"
@@ -230,7 +231,7 @@ bool KeyExists(HKEY root, const char* key) {
 }
 
 void DeleteKeyTree(HKEY root, const char* key) {
-  RegDeleteTreeA(root, key);
+  SHDeleteKeyA(root, key);
 }
 
 LinkFacts ReadLink(const std::string& path) {

@@ -226,11 +226,15 @@ TEST(SetupInstalls, IntoTheDefaultPathReplacingAnEmptyFolder) {
             "\"" + folder + "\\CryptelleUninstaller.exe\"");
   EXPECT_EQ(RegistryText(HKEY_LOCAL_MACHINE, kUninstallKey, "DisplayVersion"), "1.0.1.0");
   EXPECT_EQ(RegistryText(HKEY_LOCAL_MACHINE, kUninstallKey, "InstallLocation"), folder);
+  HKEY uninstall = nullptr;
   DWORD noRepair = 0;
   DWORD size = sizeof(noRepair);
-  EXPECT_EQ(RegGetValueA(HKEY_LOCAL_MACHINE, kUninstallKey, "NoRepair", RRF_RT_REG_DWORD, nullptr,
-                         &noRepair, &size),
+  ASSERT_EQ(RegOpenKeyExA(HKEY_LOCAL_MACHINE, kUninstallKey, 0, KEY_READ, &uninstall),
             ERROR_SUCCESS);
+  EXPECT_EQ(RegQueryValueExA(uninstall, "NoRepair", nullptr, nullptr,
+                             reinterpret_cast<BYTE*>(&noRepair), &size),
+            ERROR_SUCCESS);
+  RegCloseKey(uninstall);
   EXPECT_EQ(noRepair, 1u);
   EXPECT_EQ(RegistryText(HKEY_LOCAL_MACHINE, "SOFTWARE\\Cryptelle", "InstallPath"), folder);
 

@@ -44,9 +44,12 @@ void CreateKey(const wchar_t* key) {
 }
 
 void SetDefaultText(const wchar_t* key, const wchar_t* text) {
-  ASSERT_EQ(RegSetKeyValueW(HKEY_LOCAL_MACHINE, key, nullptr, REG_SZ, text,
-                            static_cast<DWORD>((wcslen(text) + 1) * sizeof(wchar_t))),
+  HKEY created = nullptr;
+  ASSERT_EQ(RegCreateKeyW(HKEY_LOCAL_MACHINE, key, &created), ERROR_SUCCESS);
+  EXPECT_EQ(RegSetValueExW(created, nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(text),
+                           static_cast<DWORD>((wcslen(text) + 1) * sizeof(wchar_t))),
             ERROR_SUCCESS);
+  RegCloseKey(created);
 }
 
 std::wstring DriverFile() {
