@@ -140,9 +140,14 @@ int LinkAndAttach(HWND owner, wchar_t letter, OPEN_IMAGE_RECORD* record) {
   DWORD returned = 0;
   const BOOL sent = DeviceIoControl(volume.get(), IOCTL_CRYPTDSK_OPEN_IMAGE, record,
                                     sizeof(*record), nullptr, 0, &returned, nullptr);
+  const DWORD error = GetLastError();
   volume.reset();
   if (!sent) {
     RemoveDeviceName(letter);
+    if (error == cryptdsk::kOpenImageHostSectorError) {
+      ShowMountInfo(owner, kHostSectorSizeText);
+      MustCloseProgram = true;  // the text says what to do; nothing more to add
+    }
     return -1;
   }
   return 1;

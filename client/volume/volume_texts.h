@@ -34,6 +34,11 @@ inline constexpr wchar_t kLettersInUseText[] =
     L"your Cryptelle.\n\nThe Cryptelle program will close now.\nThank You for using the "
     L"Cryptelle program.";
 
+inline constexpr wchar_t kHostSectorSizeText[] =
+    L"The Cryptelle storage file is on a disk whose sectors are larger than 512 bytes, which "
+    L"Cryptelle cannot use.\n\nMove the storage file to another disk, or create a new user "
+    L"whose storage is on another disk.\n\nThank You for using the Cryptelle program.";
+
 inline constexpr wchar_t kInUseOrInaccessibleText[] =
     L"The Cryptelle is either in use or inaccessible.";
 
