@@ -151,13 +151,18 @@ void DeleteDriverFile(const SequenceContext& context) {
 }
 
 bool DeleteUserData(const SequenceContext& context) {
+  const auto deleteEach = [](const wchar_t* path) {
+    DeleteWithNormalAttributes(path);
+    return true;
+  };
   for (const DataFolder& data : kDataFolders) {
     Path folder;
     if (folder.AssignJoined(context.programFolder, data.name) != 1) return false;
-    if (!ForEachProductFile(folder.c_str(), data.extension, [](const wchar_t* path) {
-          DeleteWithNormalAttributes(path);
-          return true;
-        })) {
+    if (!ForEachProductFile(folder.c_str(), data.extension, deleteEach)) return false;
+    // A password change that did not finish leaves "<name>.user.new"; it
+    // holds the same key material as the key file confirmed above.
+    if (data.prompt == kKeyPrompt &&
+        !ForEachProductFile(folder.c_str(), L".user.new", deleteEach)) {
       return false;
     }
     RemoveDirectoryW(folder.c_str());  // only succeeds once the folder is empty
@@ -187,6 +192,9 @@ void DeleteRegistryKeys(const SequenceContext& context) {
     }
   }
   if (!allDeleted) ShowDialogError(context, kRegistry);
+  // The automatic-lock choices of the user who uninstalls (other users'
+  // stay in their own profiles); the key holds values only.
+  RegDeleteKeyW(HKEY_CURRENT_USER, CRYPTELLE_WIDE(CRYPTELLE_PRODUCT_KEY));
 }
 
 bool FolderPath(int csidl, Path* path) {
