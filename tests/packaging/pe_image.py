@@ -68,22 +68,21 @@ class PeImage:
     def imports(self):
         """{dll name in lower case: [imported names, or '#ordinal']}"""
         found = {}
-        rva, _ = self.directory(DIRECTORY_IMPORT)
-        while rva:
-            lookup, _, _, name, bound = struct.unpack_from("<IIIII", self.data, self.offset(rva))
-            if name == 0:
-                break
-            found.setdefault(self.text(self.offset(name)).lower(), []).extend(
-                self._thunk_names(lookup or bound))
-            rva += 20
-        rva, _ = self.directory(DIRECTORY_DELAY_IMPORT)
-        while rva:
-            _, name, _, _, names = struct.unpack_from("<IIIII", self.data, self.offset(rva))
-            if name == 0:
-                break
-            found.setdefault(self.text(self.offset(name)).lower(), []).extend(
-                self._thunk_names(names))
-            rva += 32
+        # Import descriptors (20 bytes: names at +0, or the bound table at
+        # +16 when absent; DLL name at +12) and delay-load descriptors
+        # (32 bytes: DLL name at +4, names at +16).
+        for index, size, name_at, tables_at in ((DIRECTORY_IMPORT, 20, 12, (0, 16)),
+                                                (DIRECTORY_DELAY_IMPORT, 32, 4, (16,))):
+            rva, _ = self.directory(index)
+            while rva:
+                at = self.offset(rva)
+                name = self.u32(at + name_at)
+                if name == 0:
+                    break
+                table = next((self.u32(at + t) for t in tables_at if self.u32(at + t)), 0)
+                found.setdefault(self.text(self.offset(name)).lower(), []).extend(
+                    self._thunk_names(table))
+                rva += size
         return found
 
     def _thunk_names(self, rva):
