@@ -1,0 +1,106 @@
+#include "key_file_v2.h"
+
+#include <gtest/gtest.h>
+#include <stdlib.h>
+#include <string.h>
+
+#include <array>
+#include <string>
+
+#include "account_records.h"
+
+namespace {
+
+using std::u16string;
+using KeyFile = std::array<uint8_t, kKeyFileV2Size>;
+using Keys = std::array<uint8_t, kKeyFileV2KeysSize>;
+
+constexpr Argon2idParameters kCheap = {1, 64, 1};
+const KdfMemory kHeap = {malloc, [](void* memory, size_t) { free(memory); }};
+const char16_t kPath[] = u"C:\\Storage\\alice\u00e9\u4e2d.cryptdsk";
+
+Keys TestKeys() {
+  Keys keys;
+  for (size_t i = 0; i < keys.size(); ++i) keys[i] = static_cast<uint8_t>(3 + 11 * i);
+  return keys;
+}
+
+KeyFile Build(const u16string& password) {
+  std::array<uint8_t, kKeyFileV2SaltSize> salt;
+  for (size_t i = 0; i < salt.size(); ++i) salt[i] = static_cast<uint8_t>(200 - i);
+  KeyFile file;
+  EXPECT_EQ(BuildKeyFileV2(kCheap, salt.data(), TestKeys().data(), kPath, password.c_str(), kHeap,
+                           file.data()),
+            1);
+  return file;
+}
+
+int Open(const uint8_t* bytes, size_t size, const u16string& password, Keys* keys,
+         char16_t path[kPathBufferUnits]) {
+  return OpenKeyFileV2(bytes, size, password.c_str(), kHeap, keys->data(), path);
+}
+
+TEST(KeyFileV2, OpensWithThePasswordItWasBuiltWith) {
+  const KeyFile file = Build(u"correct horse");
+  EXPECT_TRUE(IsKeyFileV2(file.data(), file.size()));
+  Keys keys{};
+  char16_t path[kPathBufferUnits] = {};
+  ASSERT_EQ(Open(file.data(), file.size(), u"correct horse", &keys, path), 1);
+  EXPECT_EQ(keys, TestKeys());
+  EXPECT_EQ(u16string(path), u16string(kPath));
+}
+
+TEST(KeyFileV2, RefusesAWrongPasswordWithoutWriting) {
+  const KeyFile file = Build(u"correct horse");
+  Keys keys{};
+  char16_t path[kPathBufferUnits] = {};
+  EXPECT_EQ(Open(file.data(), file.size(), u"correct hors", &keys, path), 0);
+  EXPECT_EQ(keys, Keys{});
+  EXPECT_EQ(path[0], 0);
+}
+
+TEST(KeyFileV2, RefusesEveryAlteredByte) {
+  const KeyFile file = Build(u"pw");
+  Keys keys{};
+  char16_t path[kPathBufferUnits] = {};
+  for (size_t i = 0; i < file.size(); ++i) {
+    KeyFile altered = file;
+    altered[i] ^= 0x01;
+    EXPECT_NE(Open(altered.data(), altered.size(), u"pw", &keys, path), 1) << "byte " << i;
+  }
+  EXPECT_EQ(keys, Keys{});
+  EXPECT_EQ(Open(file.data(), file.size() - 1, u"pw", &keys, path), -1);
+}
+
+TEST(KeyFileV2, RefusesOutOfRangeParametersBeforeDeriving) {
+  KeyFile file;
+  const Argon2idParameters tooCostly = {17, 64, 1};
+  EXPECT_EQ(BuildKeyFileV2(tooCostly, TestKeys().data(), TestKeys().data(), kPath, u"pw", kHeap,
+                           file.data()),
+            -1);
+  const KdfMemory noMemory = {[](size_t) -> void* { return nullptr; }, kHeap.Release};
+  EXPECT_EQ(BuildKeyFileV2(kCheap, TestKeys().data(), TestKeys().data(), kPath, u"pw", noMemory,
+                           file.data()),
+            -1);
+  EXPECT_EQ(file, KeyFile{});
+}
+
+TEST(KeyFileV2, GenerationsAreNotTakenForEachOther) {
+  std::array<uint8_t, kUserKeyFileSize> legacy{};
+  const std::array<uint8_t, kAccountSaltSize> salt{};
+  const std::array<uint8_t, kUserKeyMaterialSize> material{};
+  ASSERT_EQ(BuildUserKeyFile(salt.data(), material.data(), u"C:\\s", u"pw", DeriveAccountKey,
+                             legacy.data()),
+            1);
+  memcpy(legacy.data(), "CRYPTKF2", 8);
+  EXPECT_FALSE(IsKeyFileV2(legacy.data(), legacy.size()));
+  Keys keys{};
+  char16_t path[kPathBufferUnits] = {};
+  EXPECT_EQ(Open(legacy.data(), legacy.size(), u"pw", &keys, path), -1);
+
+  const KeyFile file = Build(u"pw");
+  uint8_t material2[kUserKeyMaterialSize];
+  EXPECT_EQ(OpenUserKeyFile({file.data(), file.size()}, u"pw", DeriveAccountKey, material2), -1);
+}
+
+}  // namespace
