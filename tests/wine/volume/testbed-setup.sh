@@ -8,7 +8,8 @@
 #     Linux-side check of the containers (check-containers.sh).
 #   CRYPTDSK_PACKAGE_DIR     folder holding cryptdsk.sys and cryptdsk.inf;
 #                            empty when setup itself installs the driver
-#   CRYPTELLE_FMIFS_STANDIN  the stand-in fmifs.dll
+#   CRYPTELLE_FMIFS_STANDIN  the stand-in fmifs.dll; empty when it is in
+#                            place already (and may be in use)
 #   CRYPTELLE_NTFS_SIZES_MB  container sizes in MB, separated by blanks
 #   CRYPTELLE_NTFS_IMAGE_COPIES  optional: a folder for copies of the images;
 #                                its earlier images are removed
@@ -18,7 +19,9 @@ if [[ -n ${CRYPTDSK_PACKAGE_DIR:-} ]]; then
   cp "$CRYPTDSK_PACKAGE_DIR/cryptdsk.sys" "$cryptdsk_drivers/cryptdsk.sys"
   cp "$CRYPTDSK_PACKAGE_DIR/cryptdsk.inf" "$WINEPREFIX/drive_c/cryptdsk-package/cryptdsk.inf"
 fi
-cp "$CRYPTELLE_FMIFS_STANDIN" "$WINEPREFIX/drive_c/windows/system32/fmifs.dll"
+if [[ -n ${CRYPTELLE_FMIFS_STANDIN:-} ]]; then
+  cp "$CRYPTELLE_FMIFS_STANDIN" "$WINEPREFIX/drive_c/windows/system32/fmifs.dll"
+fi
 ntfs_images=$WINEPREFIX/drive_c/cryptelle-testbed/ntfs
 mkdir -p "$ntfs_images"
 for megabytes in $CRYPTELLE_NTFS_SIZES_MB; do

@@ -5,6 +5,9 @@
 // (C:\cryptelle-testbed\ntfs\<bytes>.img); only its blocks that are not all
 // zero are written, since a new container reads as zeros.
 //
+// In the trial (tools/run-cryptelle), an image the volume's size has none
+// of yet is made by mkntfs on Linux when asked (outside_file_system.h).
+//
 // CRYPTELLE_FMIFS_RESULT=fail makes it report progress and then failure
 // without writing anything.
 #include <windows.h>
@@ -13,6 +16,8 @@
 
 #include <string>
 #include <vector>
+
+#include "../outside_file_system.h"
 
 namespace {
 
@@ -67,6 +72,11 @@ bool WriteImage(HANDLE volume, HANDLE image, ULONGLONG size, FormatCallback call
   return true;
 }
 
+HANDLE OpenImage(const std::wstring& path) {
+  return CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                     FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
+}
+
 bool Format(const wchar_t* rootPath, FormatCallback callback) {
   const std::wstring volumePath = std::wstring(L"\\\\.\\") + rootPath[0] + L":";
   const HANDLE volume =
@@ -80,8 +90,12 @@ bool Format(const wchar_t* rootPath, FormatCallback callback) {
                       &returned, nullptr)) {
     const std::wstring imagePath =
         L"C:\\cryptelle-testbed\\ntfs\\" + std::to_wstring(length.Length.QuadPart) + L".img";
-    const HANDLE image = CreateFileW(imagePath.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
-                                     OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
+    HANDLE image = OpenImage(imagePath);
+    const std::string request =
+        std::string(kMakeNtfsImageRequest) + " " + std::to_string(length.Length.QuadPart);
+    if (image == INVALID_HANDLE_VALUE && AskOutsideFileSystem(request.c_str()) == 1) {
+      image = OpenImage(imagePath);
+    }
     if (image != INVALID_HANDLE_VALUE) {
       done = WriteImage(volume, image, static_cast<ULONGLONG>(length.Length.QuadPart), callback);
       CloseHandle(image);
