@@ -64,10 +64,11 @@ trial_mount() {  # LETTER PORT
 trial_unmount() {  # [now]
   [[ -n $trial_letter ]] || return 0
   if [[ ${1:-} == now ]]; then
-    # The file system lets go of the files still open, then of the disk.
+    # The file system lets go of the files still open (as root), then of the
+    # disk.
     umount -f "$trial_work/mnt" 2>/dev/null || true
-    umount -l "$trial_work/mnt" 2>/dev/null || true
-  elif ! umount "$trial_work/mnt" 2>/dev/null; then
+    fusermount3 -u -z "$trial_work/mnt" 2>/dev/null || true
+  elif ! fusermount3 -u "$trial_work/mnt" 2>/dev/null; then
     trial_say "${trial_letter^^}: in use; not unmounted"
     return 1
   fi
