@@ -69,12 +69,17 @@ void LogIn(HWND logIn, const wchar_t* password, const char* shot) {
   EXPECT_EQ(LinkTarget(L'H'), CRYPTDSK_DEVICE_NAME);
 }
 
-// Recovery answers for a new recovery file; gives the Log In screen after.
-HWND GiveRecoveryAnswers(const char* shot) {
+// Confirms Change Password with `password` as the new one, then gives the
+// answers of a new recovery file; gives the Log In screen after.
+HWND ChangeTo(HWND change, const wchar_t* password, const char* shot, const char* recoveryShot) {
+  gui::SetControlText(change, IDC_CHANGE_NEW, password);
+  gui::SetControlText(change, IDC_CHANGE_NEW_AGAIN, password);
+  tour::Shot(change, shot);
+  gui::Click(change, IDOK);
   HWND recovery = gui::WaitForDialog(CT_W(CT_TITLE_RECOVERY_SETUP));
   if (recovery == nullptr) return nullptr;
   flow_screens::FillAnswers(recovery, IDC_ANSWER_MAIDEN, kAnswers);
-  tour::Shot(recovery, shot);
+  tour::Shot(recovery, recoveryShot);
   return ClickAndWaitFor(recovery, IDOK, CT_W(CT_TITLE_LOG_IN));
 }
 
@@ -143,11 +148,7 @@ TEST(Trial, ChangeAndRecoverThePassword) {
   ASSERT_NE(change, nullptr);
   gui::SetControlText(change, IDC_CHANGE_USER, kUser);
   gui::SetControlText(change, IDC_CHANGE_OLD, kPassword);
-  gui::SetControlText(change, IDC_CHANGE_NEW, kChangedPassword);
-  gui::SetControlText(change, IDC_CHANGE_NEW_AGAIN, kChangedPassword);
-  tour::Shot(change, "change-password");
-  gui::Click(change, IDOK);
-  logIn = GiveRecoveryAnswers("new-recovery-file");
+  logIn = ChangeTo(change, kChangedPassword, "change-password", "new-recovery-file");
   ASSERT_NE(logIn, nullptr);
 
   // Forgotten: the recovery file gives it back.
@@ -162,11 +163,7 @@ TEST(Trial, ChangeAndRecoverThePassword) {
                 L"\n\nNext is Change Password screen.");
   change = gui::WaitForDialog(CT_W(CT_TITLE_CHANGE_PASSWORD));
   ASSERT_NE(change, nullptr);
-  gui::SetControlText(change, IDC_CHANGE_NEW, kRecoveredPassword);
-  gui::SetControlText(change, IDC_CHANGE_NEW_AGAIN, kRecoveredPassword);
-  tour::Shot(change, "new-password");
-  gui::Click(change, IDOK);
-  logIn = GiveRecoveryAnswers("recovery-file-again");
+  logIn = ChangeTo(change, kRecoveredPassword, "new-password", "recovery-file-again");
   ASSERT_NE(logIn, nullptr);
 
   LogIn(logIn, kRecoveredPassword, "log-in-new-password");
