@@ -4,20 +4,15 @@
 # label. Usage: make_banner.sh OUTPUT.bmp
 set -euo pipefail
 out=$1
-font=/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf
-bold=/usr/share/fonts/truetype/dejavu/DejaVuSans-Bold.ttf
-convert=/usr/bin/convert
+source "$(dirname "$0")/../../cmake/draw-banner.sh"
 
 # Step rows start at these pixel heights; the dialog's labels sit on them.
 rows=(190 220 250 280 310)
 steps=("Removing Drivers" "Deleting Program files" "Removing Program Sub-Folders"
        "Removing Windows Registry Entries" "Removing Program links and shortcuts")
 
-args=(-size 500x380 xc:white
-      -fill '#1F3B5C' -draw 'rectangle 0,0 500,78'
-      -fill white -font "$bold" -pointsize 34 -annotate +24+50 'Cryptelle'
-      -fill '#C9D8EA' -font "$font" -pointsize 13 -annotate +26+70 'Uninstaller'
-      -fill '#1F3B5C' -font "$bold" -pointsize 15 -annotate +24+112 'Thank you for using Cryptelle'
+start_picture 'Uninstaller'
+args+=(-fill '#1F3B5C' -font "$bold" -pointsize 15 -annotate +24+112 'Thank you for using Cryptelle'
       -fill black -font "$font" -pointsize 12
       -annotate +24+136 'This wil uninstall Cryptelle program from your computer'
       -font "$bold" -annotate +24+172 'Uninstallation Includes')
@@ -27,4 +22,4 @@ for i in "${!steps[@]}"; do
          -fill black -font "$font" -pointsize 12 -annotate "+46+$y" "${steps[i]}")
 done
 args+=(-fill '#D0D7DF' -draw 'line 20,335 480,335')
-"$convert" "${args[@]}" -type TrueColor -depth 8 "BMP3:$out"
+save_picture "$out"

@@ -5,15 +5,10 @@
 # Usage: make_background.sh OUTPUT.bmp
 set -euo pipefail
 out=$1
-font=/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf
-bold=/usr/share/fonts/truetype/dejavu/DejaVuSans-Bold.ttf
-convert=/usr/bin/convert
+source "$(dirname "$0")/../../../cmake/draw-banner.sh"
 
-args=(-size 500x380 xc:white
-      -fill '#1F3B5C' -draw 'rectangle 0,0 500,78'
-      -fill white -font "$bold" -pointsize 34 -annotate +24+50 'Cryptelle'
-      -fill '#C9D8EA' -font "$font" -pointsize 13 -annotate +26+70 'Setup Program'
-      -fill '#1F3B5C' -font "$bold" -pointsize 12 -annotate +24+111 'To Change Installation Path Select'
+start_picture 'Setup Program'
+args+=(-fill '#1F3B5C' -font "$bold" -pointsize 12 -annotate +24+111 'To Change Installation Path Select'
       -fill black -font "$bold" -pointsize 12
       -annotate +24+152 'Installation Path'
       -annotate +24+184 'Installation Folder'
@@ -23,4 +18,4 @@ args=(-size 500x380 xc:white
       -fill '#1F3B5C' -font "$bold" -pointsize 12 -annotate +24+278 'Installation Status'
       -fill none -stroke '#C9D8EA' -draw 'rectangle 20,282 480,306' -stroke none
       -fill '#D0D7DF' -draw 'line 20,335 480,335')
-"$convert" "${args[@]}" -type TrueColor -depth 8 "BMP3:$out"
+save_picture "$out"
