@@ -149,4 +149,16 @@ TEST_F(SessionJourney, TheTrayMenuChoiceIsStoredPerUser) {
   EXPECT_EQ(RegistryNumber(HKEY_CURRENT_USER, key, L"AutoLockOnSuspend"), 0);
 }
 
+TEST_F(SessionJourney, AMinuteWithoutInputLocksWhenChosen) {
+  Choose(L"AutoLockWhenIdle");
+  const DWORD oneMinute = 1;
+  ASSERT_EQ(RegSetKeyValueW(HKEY_CURRENT_USER, CT_W(CRYPTELLE_PRODUCT_KEY), L"AutoLockIdleMinutes",
+                            REG_DWORD, &oneMinute, sizeof(oneMinute)),
+            ERROR_SUCCESS);
+  // Nobody touches mouse or keyboard here; the check runs every 30 seconds.
+  for (int i = 0; i < 1000 && DriverHasImage(); ++i) Sleep(100);
+  ExpectLocked();
+  EXPECT_TRUE(client_.WaitForExit());
+}
+
 }  // namespace
