@@ -6,39 +6,29 @@
 #include "account_system.h"
 #include "path_rules.h"
 #include "registry_texts.h"
+#include "win/unique_handles.h"
 
 namespace {
 
-class RegistryKey {
- public:
-  RegistryKey() = default;
-  ~RegistryKey() {
-    if (key_ != nullptr) RegCloseKey(key_);
-  }
-  RegistryKey(const RegistryKey&) = delete;
-  RegistryKey& operator=(const RegistryKey&) = delete;
+bool OpenKey(const WCHAR* path, REGSAM access, UniqueRegKey* key) {
+  return RegOpenKeyExW(HKEY_LOCAL_MACHINE, path, 0, access, key->put()) == ERROR_SUCCESS;
+}
 
-  bool Open(const WCHAR* path, REGSAM access) {
-    return RegOpenKeyExW(HKEY_LOCAL_MACHINE, path, 0, access, &key_) == ERROR_SUCCESS;
-  }
-  bool Create(const WCHAR* path) {
-    return RegCreateKeyExW(HKEY_LOCAL_MACHINE, path, 0, nullptr, REG_OPTION_NON_VOLATILE,
-                           KEY_ALL_ACCESS, nullptr, &key_, nullptr) == ERROR_SUCCESS;
-  }
-  bool HasValue(const WCHAR* name) const {
-    return RegQueryValueExW(key_, name, nullptr, nullptr, nullptr, nullptr) == ERROR_SUCCESS;
-  }
-  // REG_SZ with its terminator.
-  bool SetText(const WCHAR* name, const WCHAR* text) const {
-    const DWORD bytes = static_cast<DWORD>((wcslen(text) + 1) * sizeof(WCHAR));
-    return RegSetValueExW(key_, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(text), bytes) ==
-           ERROR_SUCCESS;
-  }
-  HKEY get() const { return key_; }
+bool CreateKey(const WCHAR* path, UniqueRegKey* key) {
+  return RegCreateKeyExW(HKEY_LOCAL_MACHINE, path, 0, nullptr, REG_OPTION_NON_VOLATILE,
+                         KEY_ALL_ACCESS, nullptr, key->put(), nullptr) == ERROR_SUCCESS;
+}
 
- private:
-  HKEY key_ = nullptr;
-};
+bool HasValue(HKEY key, const WCHAR* name) {
+  return RegQueryValueExW(key, name, nullptr, nullptr, nullptr, nullptr) == ERROR_SUCCESS;
+}
+
+// REG_SZ with its terminator.
+bool SetText(HKEY key, const WCHAR* name, const WCHAR* text) {
+  const DWORD bytes = static_cast<DWORD>((wcslen(text) + 1) * sizeof(WCHAR));
+  return RegSetValueExW(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(text), bytes) ==
+         ERROR_SUCCESS;
+}
 
 int BuildDriveIconKey(WCHAR letter, PathBuffer<char16_t>* path) {
   const char16_t letterText[2] = {static_cast<char16_t>(letter), 0};
@@ -51,29 +41,27 @@ int BuildDriveIconKey(WCHAR letter, PathBuffer<char16_t>* path) {
 }  // namespace
 
 int SetCryptDskOpenFlag(const WCHAR* deviceName, bool set) {
-  RegistryKey key;
-  if (set) return key.Create(kStatusKey) && key.SetText(kOpenFlagValue, deviceName) ? 1 : 0;
-  if (!key.Open(kStatusKey, KEY_ALL_ACCESS)) return 0;
+  UniqueRegKey key;
+  if (set)
+    return CreateKey(kStatusKey, &key) && SetText(key.get(), kOpenFlagValue, deviceName) ? 1 : 0;
+  if (!OpenKey(kStatusKey, KEY_ALL_ACCESS, &key)) return 0;
   RegDeleteValueW(key.get(), kOpenFlagValue);
   return 1;
 }
 
 void ClearStaleOpenFlag() {
   {
-    RegistryKey key;
-    if (!key.Open(kStatusKey, KEY_ALL_ACCESS) || !key.HasValue(kOpenFlagValue)) return;
-  }
-  {
-    RegistryKey key;
-    if (key.Open(kStatusKey, KEY_ALL_ACCESS)) RegDeleteValueW(key.get(), kOpenFlagValue);
+    UniqueRegKey key;
+    if (!OpenKey(kStatusKey, KEY_ALL_ACCESS, &key) || !HasValue(key.get(), kOpenFlagValue)) return;
+    RegDeleteValueW(key.get(), kOpenFlagValue);
   }
   AccountSystemCalls().messageBox(nullptr, kImproperShutdownText, kRegistryMessageTitle,
                                   MB_OK | MB_SYSTEMMODAL | MB_ICONERROR);
 }
 
 int ReadOpenFlagDriveLetter(WCHAR* letter) {
-  RegistryKey key;
-  if (!key.Open(kStatusKey, KEY_ALL_ACCESS)) return 0;
+  UniqueRegKey key;
+  if (!OpenKey(kStatusKey, KEY_ALL_ACCESS, &key)) return 0;
   WCHAR value[8] = {};  // 16 bytes, zeroed; the last unit stays a terminator
   DWORD bytes = sizeof(value) - sizeof(WCHAR);
   DWORD type = 0;
@@ -90,29 +78,30 @@ int SetDriveIcon(WCHAR letter, bool set) {
   PathBuffer<char16_t> keyPath;
   if (BuildDriveIconKey(letter, &keyPath) != 1) return 0;
   {
-    RegistryKey existing;
-    if (existing.Open(AsWide(keyPath.c_str()), KEY_ALL_ACCESS) && !existing.SetText(nullptr, L""))
+    UniqueRegKey existing;
+    if (OpenKey(AsWide(keyPath.c_str()), KEY_ALL_ACCESS, &existing) &&
+        !SetText(existing.get(), nullptr, L""))
       return 0;
   }
   if (!set) return 1;
   PathBuffer<char16_t> iconPath;
-  if (iconPath.Assign(AsUtf16(InstallFolder)) != 1 || iconPath.AppendSeparatorIfMissing() != 1 ||
-      iconPath.Append(AsUtf16(kOpenDriveIconFile)) != 1)
-    return 0;
-  RegistryKey key;
-  return key.Create(AsWide(keyPath.c_str())) && key.SetText(nullptr, AsWide(iconPath.c_str())) ? 1
-                                                                                               : 0;
+  if (iconPath.AssignJoined(AsUtf16(InstallFolder), AsUtf16(kOpenDriveIconFile)) != 1) return 0;
+  UniqueRegKey key;
+  return CreateKey(AsWide(keyPath.c_str()), &key) &&
+                 SetText(key.get(), nullptr, AsWide(iconPath.c_str()))
+             ? 1
+             : 0;
 }
 
 int WriteDefaultCryptDsk() {
-  RegistryKey key;
-  return key.Create(kUserTableKey) && key.SetText(UserName, StorageFilePath) ? 1 : 0;
+  UniqueRegKey key;
+  return CreateKey(kUserTableKey, &key) && SetText(key.get(), UserName, StorageFilePath) ? 1 : 0;
 }
 
 int ReadDefaultCryptDsk() {
   int result = 0;
-  RegistryKey key;
-  if (key.Open(kUserTableKey, KEY_READ)) {
+  UniqueRegKey key;
+  if (OpenKey(kUserTableKey, KEY_READ, &key)) {
     WideText value = {};
     DWORD bytes = sizeof(value);
     DWORD type = 0;
@@ -133,19 +122,19 @@ int ReadDefaultCryptDsk() {
 }
 
 int DefaultCryptDskExists(const WCHAR* name) {
-  RegistryKey key;
-  return key.Open(kUserTableKey, KEY_READ) && key.HasValue(name) ? 1 : 0;
+  UniqueRegKey key;
+  return OpenKey(kUserTableKey, KEY_READ, &key) && HasValue(key.get(), name) ? 1 : 0;
 }
 
 int DeleteDefaultCryptDsk() {
-  RegistryKey key;
-  if (!key.Open(kUserTableKey, KEY_ALL_ACCESS)) return 0;
+  UniqueRegKey key;
+  if (!OpenKey(kUserTableKey, KEY_ALL_ACCESS, &key)) return 0;
   return RegDeleteValueW(key.get(), UserName) == ERROR_SUCCESS ? 1 : 0;
 }
 
 int AnyUserRegistered() {
-  RegistryKey key;
-  if (!key.Open(kUserTableKey, KEY_READ)) return 0;
+  UniqueRegKey key;
+  if (!OpenKey(kUserTableKey, KEY_READ, &key)) return 0;
   DWORD values = 0;
   if (RegQueryInfoKeyW(key.get(), nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &values,
                        nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS)
