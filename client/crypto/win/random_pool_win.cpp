@@ -7,6 +7,7 @@
 
 #include "entropy_pool_state.h"
 #include "secure_wipe.h"
+#include "win/unique_handles.h"
 
 EntropyPoolState EntropyPool;
 
@@ -70,33 +71,31 @@ void AddNetworkStatistics() {
 
 void DetermineProductType() {
   if (EntropyPool.productType != -1) return;
-  HKEY key;
+  UniqueRegKey key;
   if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"SYSTEM\\CurrentControlSet\\Control\\ProductOptions", 0,
-                    KEY_READ, &key) != ERROR_SUCCESS)
+                    KEY_READ, key.put()) != ERROR_SUCCESS)
     return;
   WCHAR type[64] = {};
   DWORD size = sizeof(type) - sizeof(WCHAR);
   EntropyPool.productType = 1;
-  if (RegQueryValueExW(key, L"ProductType", nullptr, nullptr, reinterpret_cast<LPBYTE>(type),
+  if (RegQueryValueExW(key.get(), L"ProductType", nullptr, nullptr, reinterpret_cast<LPBYTE>(type),
                        &size) == ERROR_SUCCESS &&
       _wcsicmp(type, L"WinNT") != 0)
     EntropyPool.productType = 0;
-  RegCloseKey(key);
 }
 
 void AddDiskStatistics() {
   for (int n = 0;; ++n) {
     WCHAR name[24];
     swprintf(name, 24, L"\\\\.\\PhysicalDrive%d", n);
-    HANDLE drive = CreateFileW(name, 0, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
-                               0, nullptr);
-    if (drive == INVALID_HANDLE_VALUE) return;
+    const UniqueFile drive(CreateFileW(name, 0, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                       OPEN_EXISTING, 0, nullptr));
+    if (!drive.valid()) return;
     uint8_t performance[88];
     DWORD returned = 0;
-    if (DeviceIoControl(drive, IOCTL_DISK_PERFORMANCE, nullptr, 0, performance, sizeof(performance),
+    if (DeviceIoControl(drive.get(), IOCTL_DISK_PERFORMANCE, nullptr, 0, performance, sizeof(performance),
                         &returned, nullptr))
       RandomPoolAddBytes(static_cast<int>(returned), performance);
-    CloseHandle(drive);
   }
 }
 
