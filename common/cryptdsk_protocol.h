@@ -72,7 +72,7 @@ struct OPEN_IMAGE_RECORD {
   uint8_t Key[kOpenImageKeySize];  // AES-256 disk key; never returned by query
   uint16_t ValidFlag;              // set to 1 by the client and by the query answer
   uint16_t FileNameLength;         // code units in FileName, terminator not counted
-  uint8_t Padding[4];
+  uint32_t Generation;             // 0 or 1: the first generation; 2: whole disk (below)
   uint64_t FileSize;                       // open: size of a container to create (0: none)
   uint16_t DriveLetter;                    // 'A'..'Z' as a UTF-16 code unit
   char16_t FileName[kOpenImageNameUnits];  // "\??\C:\..." or "\??\UNC\server\..."
@@ -83,6 +83,32 @@ static_assert(sizeof(OPEN_IMAGE_RECORD) == kOpenImageRecordSize, "open-image rec
 static_assert(offsetof(OPEN_IMAGE_RECORD, Key) == 0, "wire offset");
 static_assert(offsetof(OPEN_IMAGE_RECORD, ValidFlag) == 32, "wire offset");
 static_assert(offsetof(OPEN_IMAGE_RECORD, FileNameLength) == 34, "wire offset");
+static_assert(offsetof(OPEN_IMAGE_RECORD, Generation) == 36, "wire offset");
 static_assert(offsetof(OPEN_IMAGE_RECORD, FileSize) == 40, "wire offset");
 static_assert(offsetof(OPEN_IMAGE_RECORD, DriveLetter) == 48, "wire offset");
 static_assert(offsetof(OPEN_IMAGE_RECORD, FileName) == 50, "wire offset");
+
+// Containers of the second generation are encrypted on every sector with
+// AES-256-XTS under 64 bytes of key. Their open request is the record with
+// Generation = 2, Key holding the data key, followed at byte 576 by the
+// 32-byte tweak key: 608 bytes of input, with the name inside the record.
+// FileSize stays the size of the container file to create; its disk is the
+// file less the 4096-byte backup area at its end. Earlier clients leave
+// Generation zero and send 576 bytes (or more for a longer name), and their
+// requests are served as before. The query answer gives the attached
+// container's generation (1 or 2) and never a key.
+namespace cryptdsk {
+constexpr uint32_t kGenerationHeadOnly = 1;
+constexpr uint32_t kGenerationWholeDisk = 2;
+constexpr size_t kOpenImageTweakKeySize = 32;
+constexpr size_t kOpenImageWholeDiskRequestSize = kOpenImageRecordSize + kOpenImageTweakKeySize;
+constexpr uint32_t kWholeDiskBackupAreaBytes = 4096;
+}  // namespace cryptdsk
+
+#pragma pack(push, 1)
+struct OPEN_IMAGE_WHOLE_DISK_REQUEST {
+  OPEN_IMAGE_RECORD Record;
+  uint8_t TweakKey[cryptdsk::kOpenImageTweakKeySize];
+};
+#pragma pack(pop)
+static_assert(sizeof(OPEN_IMAGE_WHOLE_DISK_REQUEST) == 608, "whole-disk open request is 608 bytes");
