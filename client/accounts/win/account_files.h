@@ -32,6 +32,18 @@ int WriteUserKeyFile(HWND owner);
 // (missing, damaged or still under the earlier password) and it does.
 int VerifyUserPassword(HWND owner);
 
+// The disk key the open request carries: the first generation's 32 bytes,
+// or the second's data key and tweak key.
+struct UserDiskKey {
+  uint32_t Generation;  // cryptdsk::kGenerationHeadOnly or kGenerationWholeDisk
+  uint8_t Key[64];      // the first generation uses bytes 0 to 31
+};
+
+// Reads UserKeyFilePath with Password (after VerifyUserPassword, inside the
+// same RememberedAccountKeyScope, so the check's derivation serves again).
+// 1 filled; -1 unreadable or not opened (key all zero). The caller wipes it.
+int ReadUserDiskKey(UserDiskKey* key);
+
 // Salt (20 bytes, optional) and key: DiskKey (32 bytes), or in change-
 // password mode the 256 bytes of key material unwrapped with OldPassword.
 // The password is not checked: a wrong one yields a wrong key. 1 or -1.

@@ -13,6 +13,7 @@ Wiped<AnswerTexts> RecoveryAnswers;
 bool ChangingPassword;
 bool MustCloseProgram;
 bool WantRecoveryFile;
+bool WantWholeDriveEncryption;
 bool PasswordRecovered;
 bool RecoveryMessageShown;
 

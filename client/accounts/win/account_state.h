@@ -23,6 +23,9 @@ extern Wiped<AnswerTexts> RecoveryAnswers;
 extern bool ChangingPassword;
 extern bool MustCloseProgram;
 extern bool WantRecoveryFile;
+// The storage screen's "Encrypt the whole drive" choice: a new user's key
+// file and container are of the second generation. Off until the screen sets it.
+extern bool WantWholeDriveEncryption;
 extern bool PasswordRecovered;
 // RecoverPassword has shown its own message, so the dialog adds no other.
 extern bool RecoveryMessageShown;
