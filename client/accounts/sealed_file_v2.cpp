@@ -85,10 +85,6 @@ bool SameMac(const uint8_t* a, const uint8_t* b) {
   return difference == 0;
 }
 
-Argon2idParameters ReadParameters(const uint8_t* file) {
-  return {LoadLe32(file + 16), LoadLe32(file + 20), LoadLe32(file + 24)};
-}
-
 }  // namespace
 
 bool IsSealedFileV2(const SealedFileV2Layout& layout, const uint8_t* bytes, size_t size) {
@@ -125,7 +121,7 @@ int UnsealFileV2(const SealedFileV2Layout& layout, const uint8_t* bytes, size_t 
   if (!IsSealedFileV2(layout, bytes, size) || LoadLe32(bytes + 8) != kVersion ||
       LoadLe32(bytes + 12) != kKdfArgon2id || LoadLe32(bytes + 28) != 0)
     return -1;
-  const Argon2idParameters parameters = ReadParameters(bytes);
+  const Argon2idParameters parameters = SealedFileV2Parameters(bytes);
   if (!ParametersInRange(parameters)) return -1;
   Wiped<WrapKeys> wrap;
   if (DeriveWrapKeys(parameters, bytes + kSaltOffset, secret, secretSize, memory, &wrap.get()) !=
@@ -138,6 +134,10 @@ int UnsealFileV2(const SealedFileV2Layout& layout, const uint8_t* bytes, size_t 
   memcpy(plainPayload, bytes + kSealedFileV2PayloadOffset, layout.PayloadSize);
   XorKeystream(wrap->payload, plainPayload, layout.PayloadSize);
   return 1;
+}
+
+Argon2idParameters SealedFileV2Parameters(const uint8_t* file) {
+  return {LoadLe32(file + 16), LoadLe32(file + 20), LoadLe32(file + 24)};
 }
 
 void StoreUtf16Le(const char16_t* text, size_t units, uint8_t* out) {

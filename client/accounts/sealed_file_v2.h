@@ -3,7 +3,8 @@
 // a 32-byte salt, a payload XORed with a BLAKE2b keystream, and a keyed
 // BLAKE2b-256 MAC over everything before it. The two files differ only in
 // magic, payload size and what feeds Argon2id; their own modules parse the
-// payload. Internal to client/accounts.
+// payload. The Linux tool reads the stored parameters through it, to keep
+// a user's cost when it rewrites the files.
 #pragma once
 
 #include <stddef.h>
@@ -42,6 +43,9 @@ int SealFileV2(const SealedFileV2Layout& layout, const Argon2idParameters& param
 // or no memory (nothing written).
 int UnsealFileV2(const SealedFileV2Layout& layout, const uint8_t* bytes, size_t size,
                  const uint8_t* secret, size_t secretSize, KdfMemory memory, uint8_t* plainPayload);
+
+// The Argon2id parameters a sealed file stores (not checked).
+Argon2idParameters SealedFileV2Parameters(const uint8_t* file);
 
 // Text as UTF-16LE bytes, two per unit, and back.
 void StoreUtf16Le(const char16_t* text, size_t units, uint8_t* out);

@@ -22,13 +22,18 @@ constexpr int kToolBadInput = 2;
 
 inline constexpr char kToolUsage[] =
     "usage: cryptelle-tool new-user --key-file K --storage-path P [--recovery-file R]\n"
+    "                               [--whole-disk [--kdf-memory KIB] [--kdf-passes N]]\n"
     "       cryptelle-tool verify --key-file K --storage-path P\n"
     "       cryptelle-tool show-path --key-file K\n"
     "       cryptelle-tool change-password --key-file K [--recovery-file R]\n"
     "       cryptelle-tool recover --recovery-file R\n"
     "       cryptelle-tool export --key-file K --container C --out IMG\n"
     "       cryptelle-tool import --key-file K --container C --in IMG\n"
-    "       cryptelle-tool [COMMAND] --help";
+    "       cryptelle-tool [COMMAND] --help\n"
+    "--whole-disk makes a second-generation user, whose whole container is\n"
+    "encrypted; its password is hashed with Argon2id of KIB KiB of memory\n"
+    "(default 262144, 8 to 4194304) and N passes (default 2, 1 to 16). Every\n"
+    "other command reads the files of either generation.";
 
 // "cryptelle-tool --help" or "cryptelle-tool COMMAND --help".
 bool IsHelpRequest(int argc, const char* const* argv);
@@ -47,11 +52,13 @@ inline int ExitStatus(int result) {
 int PrintRefusal(FILE* err, const std::string& reason);
 int PrintFailure(FILE* err, const std::string& reason);
 
-// "--name value" after the command: each option at most once, with a
-// non-empty value, and no other; false for anything else.
+// "--name value" after the command, or "--name" alone for a flag: each
+// option at most once, a value non-empty, and no other; false for anything
+// else.
 struct ToolOption {
   const char* name;
-  const char** value;
+  const char** value;      // for "--name value"
+  bool* flag = nullptr;    // for "--name" alone (value is nullptr)
 };
 bool ParseOptions(int argc, const char* const* argv, std::initializer_list<ToolOption> options);
 

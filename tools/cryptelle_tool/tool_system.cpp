@@ -6,7 +6,9 @@
 #include <sys/random.h>
 #include <unistd.h>
 
-#include "account_records.h"
+#include <stdlib.h>
+
+#include "secure_wipe.h"
 
 namespace {
 
@@ -35,11 +37,17 @@ std::string FolderOf(const char* path) {
   return text.substr(0, slash);
 }
 
+void ReleaseKdfMemory(void* memory, size_t size) {
+  SecureWipe(memory, size);
+  free(memory);
+}
+
 }  // namespace
 
 ToolSystem DefaultToolSystem() {
   return ToolSystem{SystemRandomBytes, OpenFile, ::read,   ::write,
-                    ::fsync,           ::close,  ::rename, ::unlink};
+                    ::fsync,           ::close,  ::rename, ::unlink,
+                    {malloc, ReleaseKdfMemory}};
 }
 
 StoreWrite ToolFileStore::CreateNewAndWrite(const char* path, const uint8_t* bytes, size_t length) {
@@ -116,6 +124,26 @@ int ReadFilePrefix(const ToolSystem& system, const char* path, uint8_t* buffer, 
   system.close(fd);
   *size = done;
   return result;
+}
+
+int ReadUserKeyFile(const ToolSystem& system, const char* path, UserKeyFileBytes* file,
+                    std::string* reason) {
+  size_t size = 0;
+  bool whole = false;
+  int error = 0;
+  if (ReadFilePrefix(system, path, file->bytes, kUserKeyFileSize, &size, &whole, &error) != 1) {
+    *reason = std::string("cannot read key file ") + path + ": " +
+              (error == ELOOP ? "it is a symbolic link, which is never followed" : strerror(error));
+    return -1;
+  }
+  // The magic alone, whatever the size.
+  const bool secondMagic = size >= kKeyFileV2Size && IsKeyFileV2(file->bytes, kKeyFileV2Size);
+  file->secondGeneration = secondMagic && size == kKeyFileV2Size && whole;
+  if (file->secondGeneration || (size == kUserKeyFileSize && !secondMagic)) return 1;
+  *reason = std::string("key file ") + path +
+            (secondMagic ? " starts as a second-generation key file but is not 736 bytes"
+                         : " is shorter than 804 bytes and not a second-generation key file");
+  return -1;
 }
 
 int ReadKeyFile(const ToolSystem& system, const char* path, uint8_t* file, std::string* reason) {

@@ -9,6 +9,8 @@
 #include <string>
 
 #include "account_file_store.h"
+#include "account_records.h"
+#include "key_file_v2.h"
 
 struct ToolSystem {
   // 1 with length bytes written, -1 on failure.
@@ -20,9 +22,11 @@ struct ToolSystem {
   int (*close)(int fd);
   int (*rename)(const char* from, const char* to);
   int (*unlink)(const char* path);
+  KdfMemory kdfMemory;  // Argon2id's working memory
 };
 
-// getrandom and the plain POSIX calls.
+// getrandom, the plain POSIX calls, and malloc for Argon2id (wiped before
+// it is freed).
 ToolSystem DefaultToolSystem();
 
 // The account files' store on these calls. New files get mode 0600; a
@@ -50,6 +54,19 @@ void FlushFolderOf(const ToolSystem& system, const char* path);
 int ReadFilePrefix(const ToolSystem& system, const char* path, uint8_t* buffer, size_t capacity,
                    size_t* size, bool* whole, int* error);
 
-// The first 804 bytes of a user key file; a longer file is fine. 1, or -1
-// with *reason (unreadable, or shorter).
+// A user key file of either generation: the first 804 bytes of a first-
+// generation one (a longer file is fine), or the whole 736 of a second-
+// generation one, told apart by size and magic.
+struct UserKeyFileBytes {
+  uint8_t bytes[kUserKeyFileSize];
+  bool secondGeneration;
+};
+
+// 1, or -1 with *reason (unreadable, shorter than 804 bytes and not a
+// second-generation key file, or a second-generation magic on a file that
+// is not 736 bytes).
+int ReadUserKeyFile(const ToolSystem& system, const char* path, UserKeyFileBytes* file,
+                    std::string* reason);
+
+// The first 804 bytes of a first-generation key file. 1, or -1 with *reason.
 int ReadKeyFile(const ToolSystem& system, const char* path, uint8_t* file, std::string* reason);

@@ -17,6 +17,8 @@
 
 #include "account_records.h"
 #include "golden_inputs.h"
+#include "key_file_v2.h"
+#include "recovery_file_v2.h"
 #include "tool_core.h"
 #include "utf.h"
 
@@ -82,6 +84,7 @@ struct Faults {
   bool failFsync = false;
   bool failRename = false;
   bool failRandom = false;
+  bool noKdfMemory = false;
   int openErrno = 0;
 };
 Faults* g_faults = nullptr;
@@ -128,8 +131,13 @@ int FaultRename(const char* from, const char* to) {
   return ::rename(from, to);
 }
 
+void* FaultKdfAllocate(size_t size) {
+  return g_faults->noKdfMemory ? nullptr : DefaultToolSystem().kdfMemory.Allocate(size);
+}
+
 ToolSystem FaultySystem() {
   ToolSystem system = DefaultToolSystem();
+  system.kdfMemory.Allocate = FaultKdfAllocate;
   system.randomBytes = FaultRandom;
   system.open = FaultOpen;
   system.write = FaultWrite;
@@ -203,6 +211,34 @@ class CryptelleTool : public ::testing::Test {
     return Run(
         {"new-user", "--key-file", Path("ann.user"), "--storage-path", kGoldenTypedStoragePathUtf8},
         input);
+  }
+
+  // new-user of a second-generation user at a test's Argon2id cost.
+  Result NewWholeDiskUser(const std::string& password, bool withRecovery) {
+    std::string input = password + "\n";
+    if (!withRecovery)
+      return Run({"new-user", "--key-file", Path("w.user"), "--storage-path", "C:\\W.cryptdsk",
+                  "--whole-disk", "--kdf-memory", "64", "--kdf-passes", "1"},
+                 input);
+    return Run({"new-user", "--key-file", Path("w.user"), "--storage-path", "C:\\W.cryptdsk",
+                "--whole-disk", "--kdf-memory", "64", "--kdf-passes", "1", "--recovery-file",
+                Path("w.prf")},
+               input + kGoldenAnswersUtf8);
+  }
+
+  // The XTS keys of the second-generation key file at path.
+  Bytes WholeDiskKeys(const std::string& path, const std::u16string& password) {
+    const Bytes file = ReadAll(path);
+    Bytes keys(kKeyFileV2KeysSize);
+    char16_t stored[kPathBufferUnits];
+    const KdfMemory heap = DefaultToolSystem().kdfMemory;
+    EXPECT_EQ(OpenKeyFileV2(file.data(), file.size(), password.c_str(), heap, keys.data(), stored),
+              1);
+    return keys;
+  }
+
+  Result ChangeToPasswordOf(const char* keyFile, const std::string& input) {
+    return Run({"change-password", "--key-file", Path(keyFile)}, input);
   }
 
   Result ChangeToNewPassword() {
@@ -519,6 +555,82 @@ TEST_F(CryptelleTool, HelpPrintsTheWholeUsageOnStandardOutput) {
     EXPECT_NE(std::string(kToolUsage).find(std::string("cryptelle-tool ") + command + " "),
               std::string::npos)
         << command;
+}
+
+// The euro sign: a password no first-generation recovery file can hold.
+constexpr char kEuroPassword[] = "5\xe2\x82\xac";
+
+TEST_F(CryptelleTool, WholeDiskUserOpensWithEveryCommand) {
+  const Result made = NewWholeDiskUser(kEuroPassword, true);
+  ASSERT_EQ(made.status, 0) << made.err;
+  const Bytes key = ReadAll(Path("w.user"));
+  const Bytes recovery = ReadAll(Path("w.prf"));
+  EXPECT_TRUE(IsKeyFileV2(key.data(), key.size()));
+  EXPECT_TRUE(IsRecoveryFileV2(recovery.data(), recovery.size()));
+  const std::string password = std::string(kEuroPassword) + "\n";
+  Result result =
+      Run({"verify", "--key-file", Path("w.user"), "--storage-path", "c:\\w.CRYPTDSK"}, password);
+  EXPECT_EQ(result.status, 0) << result.err;
+  result = Run({"show-path", "--key-file", Path("w.user")}, password);
+  EXPECT_EQ(result.out, "c:\\w.cryptdsk\n");
+  result = Run({"recover", "--recovery-file", Path("w.prf")}, kGoldenAnswersUtf8);
+  EXPECT_EQ(result.out, password);
+  result = Run({"show-path", "--key-file", Path("w.user")}, "5\n");
+  EXPECT_EQ(result.status, 1);
+  EXPECT_NE(result.err.find("wrong password or damaged key file"), std::string::npos);
+}
+
+TEST_F(CryptelleTool, WholeDiskChangePasswordKeepsKeysAndPathUnderAFreshSalt) {
+  ASSERT_EQ(NewWholeDiskUser("old", true).status, 0);
+  const Bytes before = ReadAll(Path("w.user"));
+  const Bytes keys = WholeDiskKeys(Path("w.user"), u"old");
+  const Result result = Run(
+      {"change-password", "--key-file", Path("w.user"), "--recovery-file", Path("w.prf")},
+      std::string("old\nnew\n") + kGoldenAnswersUtf8);
+  ASSERT_EQ(result.status, 0) << result.err;
+  const Bytes after = ReadAll(Path("w.user"));
+  ASSERT_EQ(after.size(), kKeyFileV2Size);
+  EXPECT_TRUE(std::equal(before.begin(), before.begin() + 32, after.begin()));  // same cost
+  EXPECT_FALSE(std::equal(before.begin() + 32, before.begin() + 64, after.begin() + 32));
+  EXPECT_EQ(WholeDiskKeys(Path("w.user"), u"new"), keys);
+  EXPECT_EQ(Run({"show-path", "--key-file", Path("w.user")}, "old\n").status, 1);
+  EXPECT_EQ(Run({"recover", "--recovery-file", Path("w.prf")}, kGoldenAnswersUtf8).out, "new\n");
+}
+
+TEST_F(CryptelleTool, AlteredWholeDiskKeyFileIsRefusedClearlyAndChangesNothing) {
+  ASSERT_EQ(NewWholeDiskUser("pw", false).status, 0);
+  const Bytes file = ReadAll(Path("w.user"));
+  for (size_t i = 0; i < file.size(); ++i) {
+    Bytes altered = file;
+    altered[i] ^= 0x40;
+    WriteAll(Path("w.user"), altered);
+    const Result result = ChangeToPasswordOf("w.user", "pw\nnew\n");
+    ASSERT_TRUE(result.status == 1 || result.status == 2) << "byte " << i;
+    if (result.status == 1)
+      EXPECT_NE(result.err.find("wrong password or damaged key file"), std::string::npos) << i;
+    else
+      EXPECT_NE(result.err.find("key file"), std::string::npos) << i << result.err;
+    ASSERT_EQ(ReadAll(Path("w.user")), altered) << "byte " << i;
+  }
+}
+
+TEST_F(CryptelleTool, KdfOptionsBelongToANewWholeDiskUserAndStayInRange) {
+  const std::string key = Path("w.user");
+  for (const std::initializer_list<std::string>& args :
+       {std::initializer_list<std::string>{"new-user", "--key-file", key, "--storage-path", "c:\\x",
+                                           "--kdf-memory", "64"},
+        {"new-user", "--key-file", key, "--storage-path", "c:\\x", "--whole-disk", "--kdf-passes",
+         "17"},
+        {"new-user", "--key-file", key, "--storage-path", "c:\\x", "--whole-disk", "--kdf-memory",
+         "7"},
+        {"new-user", "--key-file", key, "--storage-path", "c:\\x", "--whole-disk", "--whole-disk"},
+        {"show-path", "--key-file", key, "--whole-disk"}})
+    EXPECT_EQ(Run(args, "pw\n").status, 2);
+  faults_.noKdfMemory = true;
+  const Result result = NewWholeDiskUser("pw", false);
+  EXPECT_EQ(result.status, 2);
+  EXPECT_NE(result.err.find("no memory"), std::string::npos) << result.err;
+  EXPECT_FALSE(Exists(key));
 }
 
 TEST(Utf8Input, DecodesToUtf16UnitsIncludingSurrogatePairs) {
