@@ -61,7 +61,24 @@ struct RememberedKey {
   uint8_t key[32];
 };
 Wiped<RememberedKey> g_rememberedKey;
+
+// A key file v2 as it opened: the memo hits only for the same bytes and the
+// same password, so its result is the one Argon2id would give again.
+struct RememberedKeyFileV2 {
+  bool valid;
+  uint8_t file[kKeyFileV2Size];
+  char16_t password[kPathBufferUnits];
+  uint8_t keys[kKeyFileV2KeysSize];
+  char16_t path[kPathBufferUnits];
+};
+Wiped<RememberedKeyFileV2> g_rememberedKeyFileV2;
 bool g_rememberingKeys;  // a RememberedAccountKeyScope lives
+
+bool SameUtf16(const char16_t* a, const char16_t* b) {
+  size_t i = 0;
+  while (a[i] != 0 && a[i] == b[i]) ++i;
+  return a[i] == b[i];
+}
 
 }  // namespace
 
@@ -93,10 +110,39 @@ void DeriveAccountKeyRemembered(const uint8_t* text, size_t length,
 
 void ForgetRememberedAccountKey() {
   SecureWipeObject(g_rememberedKey.get());
+  SecureWipeObject(g_rememberedKeyFileV2.get());
 }
 
 bool AccountKeyRemembered() {
-  return g_rememberedKey->valid;
+  return g_rememberedKey->valid || g_rememberedKeyFileV2->valid;
+}
+
+void RememberKeyFileV2(const uint8_t bytes[kKeyFileV2Size], const char16_t* password,
+                       const uint8_t keys[kKeyFileV2KeysSize], const char16_t* path) {
+  if (!g_rememberingKeys || Utf16Length(password) > kMaxPathUnits ||
+      Utf16Length(path) > kMaxPathUnits)
+    return;
+  RememberedKeyFileV2& memo = g_rememberedKeyFileV2.get();
+  memcpy(memo.file, bytes, kKeyFileV2Size);
+  memcpy(memo.password, password, (Utf16Length(password) + 1) * sizeof(char16_t));
+  memcpy(memo.keys, keys, kKeyFileV2KeysSize);
+  memcpy(memo.path, path, (Utf16Length(path) + 1) * sizeof(char16_t));
+  memo.valid = true;
+}
+
+int OpenKeyFileV2Remembered(const uint8_t* bytes, size_t size, const char16_t* password,
+                            KdfMemory memory, uint8_t keys[kKeyFileV2KeysSize],
+                            char16_t path[kPathBufferUnits]) {
+  const RememberedKeyFileV2& memo = g_rememberedKeyFileV2.get();
+  if (memo.valid && size == kKeyFileV2Size && memcmp(memo.file, bytes, kKeyFileV2Size) == 0 &&
+      SameUtf16(memo.password, password)) {
+    memcpy(keys, memo.keys, kKeyFileV2KeysSize);
+    memcpy(path, memo.path, sizeof(memo.path));
+    return 1;
+  }
+  const int opened = OpenKeyFileV2(bytes, size, password, memory, keys, path);
+  if (opened == 1) RememberKeyFileV2(bytes, password, keys, path);
+  return opened;
 }
 
 int StoreNarrowText(const char16_t* text, uint8_t record[kTextRecordSize]) {

@@ -14,6 +14,7 @@
 #include <stddef.h>
 #include <stdint.h>
 
+#include "key_file_v2.h"
 #include "path_buffer.h"
 
 constexpr size_t kAccountSaltSize = 20;
@@ -60,8 +61,22 @@ class RememberedAccountKeyScope {
 void DeriveAccountKeyRemembered(const uint8_t* text, size_t length,
                                 const uint8_t salt[kAccountSaltSize], uint8_t out[32]);
 void ForgetRememberedAccountKey();
-// Whether the memo holds a key; it is all zero whenever it does not.
+// Whether the memo holds a key or an opened key file; it is all zero
+// whenever it does not.
 bool AccountKeyRemembered();
+
+// The second generation's memo under the same scope: a key file v2 that
+// opened is remembered with its password, keys and path, and opening the
+// same bytes with the same password again takes them without running
+// Argon2id. A file that did not open is never remembered. Results as
+// OpenKeyFileV2.
+int OpenKeyFileV2Remembered(const uint8_t* bytes, size_t size, const char16_t* password,
+                            KdfMemory memory, uint8_t keys[kKeyFileV2KeysSize],
+                            char16_t path[kPathBufferUnits]);
+// A key file v2 just built from these values opens with them: a new user's
+// read-back and the mount then derive nothing more. Only inside a scope.
+void RememberKeyFileV2(const uint8_t bytes[kKeyFileV2Size], const char16_t* password,
+                       const uint8_t keys[kKeyFileV2KeysSize], const char16_t* path);
 
 // Stores text one byte per code unit, zero-filled to 528 bytes.
 // 1 stored; 0 a code unit above 0x00FF (record left all zero); -1 text longer

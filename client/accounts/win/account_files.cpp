@@ -6,7 +6,9 @@
 #include "account_records.h"
 #include "account_system.h"
 #include "account_texts.h"
+#include "cryptdsk_protocol.h"
 #include "disk_key.h"
+#include "key_file_v2.h"
 #include "path_rules.h"
 #include "program_folder.h"
 #include "win/private_folder_security.h"
@@ -65,40 +67,86 @@ int RefuseLinks(const WCHAR* path) {
              : 1;
 }
 
-// The first 804 bytes of path: 1; 0 the file exists but cannot be opened;
-// -1 it is absent, shorter or unreadable.
-int ReadKeyFileBytes(const WCHAR* path, uint8_t bytes[kUserKeyFileSize]) {
+// A key file as read: the first 804 bytes of a first-generation file (a
+// longer one is read as before), or the whole of a second-generation one.
+struct KeyFileBytes {
+  uint8_t bytes[kUserKeyFileSize];
+  size_t size;  // kUserKeyFileSize or kKeyFileV2Size
+};
+static_assert(kKeyFileV2Size < kUserKeyFileSize, "one buffer holds either generation");
+
+// 1 read; 0 the file exists but cannot be opened; -1 it is absent,
+// unreadable, or neither 804 bytes or more nor a 736-byte second-generation
+// file.
+int ReadKeyFileBytes(const WCHAR* path, KeyFileBytes* file) {
   AccountSystem& calls = AccountSystemCalls();
   if (calls.getFileAttributes(path) == INVALID_FILE_ATTRIBUTES) return -1;
-  AccountFile file(OpenForReading(path));
-  if (!file.valid()) return 0;
+  AccountFile handle(OpenForReading(path));
+  if (!handle.valid()) return 0;
   DWORD read = 0;
-  if (!calls.readFile(file.get(), bytes, kUserKeyFileSize, &read, nullptr)) return -1;
-  return read == kUserKeyFileSize ? 1 : -1;
+  if (!calls.readFile(handle.get(), file->bytes, kUserKeyFileSize, &read, nullptr)) return -1;
+  // A read that stops short of 804 bytes has met the end of the file.
+  if (read != kUserKeyFileSize && !IsKeyFileV2(file->bytes, read)) return -1;
+  file->size = read;
+  return 1;
+}
+
+KdfMemory AccountKdfMemory() {
+  const AccountSystem& calls = AccountSystemCalls();
+  return KdfMemory{calls.allocateKdfMemory, calls.releaseKdfMemory};
+}
+
+// A key file opened with a password.
+struct OpenedKeyFile {
+  bool wholeDisk;                                // second generation
+  uint8_t keyMaterial[kUserKeyMaterialSize];     // first generation
+  uint8_t keys[kKeyFileV2KeysSize];              // second generation
+  char16_t path[kPathBufferUnits];
+};
+
+// 1 opened (a first-generation file always opens; only its path shows a
+// wrong password); 0 a second-generation file the password does not open,
+// or an altered one; -1 a password too long, or no memory for Argon2id.
+// Inside a RememberedAccountKeyScope a second opening derives nothing.
+int OpenKeyFile(const KeyFileBytes& file, const WCHAR* password, OpenedKeyFile* opened) {
+  opened->wholeDisk = file.size == kKeyFileV2Size;
+  if (opened->wholeDisk)
+    return OpenKeyFileV2Remembered(file.bytes, file.size, AsUtf16(password), AccountKdfMemory(),
+                                   opened->keys, opened->path);
+  if (OpenUserKeyFile({file.bytes, kUserKeyFileSize}, AsUtf16(password),
+                      DeriveAccountKeyRemembered, opened->keyMaterial) != 1)
+    return -1;
+  DecryptStoredPath(file.bytes, opened->keyMaterial, opened->path);
+  return 1;
 }
 
 // What a key file says about Password.
 enum class KeyFileCheck {
   kMatches,     // Password opens it and its path is StorageFilePath
-  kDiffers,     // it opens to another path: a wrong password or changed data
+  kDiffers,     // a wrong password or changed data
   kCannotOpen,  // it exists but cannot be opened
-  kUnusable,    // absent, shorter than 804 bytes or unreadable
+  kUnusable,    // absent, of neither generation's size, or unreadable
 };
 
-KeyFileCheck CheckKeyFile(const WCHAR* path) {
-  Wiped<uint8_t[kUserKeyFileSize]> file;
-  const int read = ReadKeyFileBytes(path, file.get());
-  if (read != 1) return read == 0 ? KeyFileCheck::kCannotOpen : KeyFileCheck::kUnusable;
-  Wiped<uint8_t[kUserKeyMaterialSize]> keyMaterial;
-  if (OpenUserKeyFile({file.get(), kUserKeyFileSize}, AsUtf16(Password.get()),
-                      DeriveAccountKeyRemembered, keyMaterial.get()) != 1)
-    return KeyFileCheck::kUnusable;
-  Wiped<char16_t[kPathBufferUnits]> storedPath;
-  DecryptStoredPath(file.get(), keyMaterial.get(), storedPath.get());
+struct KeyFileState {
+  KeyFileCheck check;
+  bool wholeDisk;  // a second-generation file: its message says so
+};
+
+KeyFileState CheckKeyFile(const WCHAR* path) {
+  Wiped<KeyFileBytes> file;
+  const int read = ReadKeyFileBytes(path, &file.get());
+  if (read != 1) return {read == 0 ? KeyFileCheck::kCannotOpen : KeyFileCheck::kUnusable, false};
+  Wiped<OpenedKeyFile> opened;
+  const int result = OpenKeyFile(file.get(), Password.get(), &opened.get());
+  if (result != 1)
+    return {result == 0 ? KeyFileCheck::kDiffers : KeyFileCheck::kUnusable, opened->wholeDisk};
+  const char16_t* stored = opened->path;
   const char16_t* expected = AsUtf16(StorageFilePath);
   size_t i = 0;
-  while (storedPath.get()[i] != 0 && storedPath.get()[i] == expected[i]) ++i;
-  return storedPath.get()[i] == expected[i] ? KeyFileCheck::kMatches : KeyFileCheck::kDiffers;
+  while (stored[i] != 0 && stored[i] == expected[i]) ++i;
+  return {stored[i] == expected[i] ? KeyFileCheck::kMatches : KeyFileCheck::kDiffers,
+          opened->wholeDisk};
 }
 
 // The key file's successor during a password change.
@@ -111,58 +159,145 @@ int BuildTemporaryKeyFilePath(const WCHAR* keyFile, PathBuffer<char16_t>* path) 
 // file opens with Password, and takes the key file's place when the key file
 // does not and it does; *keyFile then tells about the file that stays the
 // user's. 1, or -1 when it is a link or cannot be moved.
-int ResolveLeftover(KeyFileCheck* keyFile) {
+int ResolveLeftover(KeyFileState* keyFile) {
   PathBuffer<char16_t> name;
   if (BuildTemporaryKeyFilePath(UserKeyFilePath, &name) != 1) return 1;  // never made
   const WCHAR* temporary = AsWide(name.c_str());
   const DWORD attributes = AccountSystemCalls().getFileAttributes(temporary);
-  if (attributes == INVALID_FILE_ATTRIBUTES || *keyFile == KeyFileCheck::kCannotOpen) return 1;
+  if (attributes == INVALID_FILE_ATTRIBUTES || keyFile->check == KeyFileCheck::kCannotOpen)
+    return 1;
   if (IsReparsePoint(attributes)) return -1;
   AccountFiles files;
-  if (*keyFile == KeyFileCheck::kMatches) {
+  if (keyFile->check == KeyFileCheck::kMatches) {
     files.Remove(temporary);
     return 1;
   }
-  const KeyFileCheck leftover = CheckKeyFile(temporary);
-  if (leftover == KeyFileCheck::kMatches && !files.Replace(temporary, UserKeyFilePath)) return -1;
-  if (leftover == KeyFileCheck::kMatches || *keyFile == KeyFileCheck::kUnusable) *keyFile = leftover;
+  const KeyFileState leftover = CheckKeyFile(temporary);
+  const bool matches = leftover.check == KeyFileCheck::kMatches;
+  if (matches && !files.Replace(temporary, UserKeyFilePath)) return -1;
+  if (matches || keyFile->check == KeyFileCheck::kUnusable) *keyFile = leftover;
   return 1;
+}
+
+// Reads the user's key file and opens it with password: 1, 0 or -1 as
+// OpenKeyFile; -1 also for a link or a file of neither generation.
+int ReadAndOpenKeyFile(const WCHAR* password, KeyFileBytes* file, OpenedKeyFile* opened) {
+  if (RefuseLinks(UserKeyFilePath) != 1 || ReadKeyFileBytes(UserKeyFilePath, file) != 1) return -1;
+  return OpenKeyFile(*file, password, opened);
+}
+
+// What WriteUserKeyFile writes and, for the second generation, what the
+// file holds, so that the read-back can take it without deriving again.
+struct KeyFileRecord {
+  KeyFileBytes file;
+  OpenedKeyFile opened;
+};
+
+// The second generation for Password: the record's keys and path under a
+// fresh salt. 1 or -1.
+int BuildWholeDiskKeyFile(KeyFileRecord* record) {
+  AccountSystem& calls = AccountSystemCalls();
+  Wiped<uint8_t[kKeyFileV2SaltSize]> salt;
+  if (calls.randomBytes(salt.get(), kKeyFileV2SaltSize) != 1) return -1;
+  record->file.size = kKeyFileV2Size;
+  return BuildKeyFileV2(calls.fileV2Parameters, salt.get(), record->opened.keys,
+                        record->opened.path, AsUtf16(Password.get()), AccountKdfMemory(),
+                        record->file.bytes) == 1
+             ? 1
+             : -1;
+}
+
+// The first generation for Password and StorageFilePath. 1 built; 0 the
+// path has a unit above 0x00FF; -1.
+int BuildHeadOnlyKeyFile(const uint8_t salt[kAccountSaltSize],
+                         const uint8_t keyMaterial[kUserKeyMaterialSize], KeyFileRecord* record) {
+  record->file.size = kUserKeyFileSize;
+  return BuildUserKeyFile(salt, keyMaterial, AsUtf16(StorageFilePath), AsUtf16(Password.get()),
+                          DeriveAccountKey, record->file.bytes);
+}
+
+// A new user's file: the second generation when the whole drive is to be
+// encrypted, the first otherwise.
+int BuildNewKeyFile(KeyFileRecord* record) {
+  AccountSystem& calls = AccountSystemCalls();
+  if (WantWholeDriveEncryption) {
+    record->opened.wholeDisk = true;
+    if (calls.randomBytes(record->opened.keys, kKeyFileV2KeysSize) != 1 ||
+        CopyWideText(StorageFilePath, AsWide(record->opened.path)) != 1)
+      return -1;
+    return BuildWholeDiskKeyFile(record);
+  }
+  Wiped<uint8_t[kAccountSaltSize]> salt;
+  Wiped<uint8_t[kUserKeyMaterialSize]> keyMaterial;
+  if (calls.randomBytes(salt.get(), kAccountSaltSize) != 1) return -1;
+  if (calls.randomBytes(keyMaterial.get(), kUserKeyMaterialSize) != 1) return -1;
+  return BuildHeadOnlyKeyFile(salt.get(), keyMaterial.get(), record);
+}
+
+// The user's file under the new password, of the generation it has: the
+// same keys; the first generation keeps its salt, the second gets a new one.
+int BuildChangedKeyFile(KeyFileRecord* record) {
+  Wiped<KeyFileBytes> earlier;
+  const int opened = ReadAndOpenKeyFile(OldPassword.get(), &earlier.get(), &record->opened);
+  ForgetRememberedAccountKey();
+  if (opened != 1) return -1;
+  if (record->opened.wholeDisk) return BuildWholeDiskKeyFile(record);
+  return BuildHeadOnlyKeyFile(earlier->bytes, record->opened.keyMaterial, record);
 }
 
 }  // namespace
 
 int ReadUserKeyFile(uint8_t* saltOut, uint8_t* keyOut) {
-  Wiped<uint8_t[kUserKeyFileSize]> file;
-  if (RefuseLinks(UserKeyFilePath) != 1 || ReadKeyFileBytes(UserKeyFilePath, file.get()) != 1) {
-    ForgetRememberedAccountKey();
-    return -1;
-  }
-  if (saltOut != nullptr) memcpy(saltOut, file.get(), kAccountSaltSize);
+  Wiped<KeyFileBytes> file;
+  Wiped<OpenedKeyFile> opened;
   const WCHAR* password = ChangingPassword ? OldPassword.get() : Password.get();
-  Wiped<uint8_t[kUserKeyMaterialSize]> keyMaterial;
-  // The mount's read right after the password check reuses its derivation.
-  const int opened = OpenUserKeyFile({file.get(), kUserKeyFileSize}, AsUtf16(password),
-                                     DeriveAccountKeyRemembered, keyMaterial.get());
+  // A second-generation file has neither salt nor key material of this size.
+  const int result = RefuseLinks(UserKeyFilePath) == 1 &&
+                             ReadKeyFileBytes(UserKeyFilePath, &file.get()) == 1 &&
+                             file->size == kUserKeyFileSize
+                         ? OpenKeyFile(file.get(), password, &opened.get())
+                         : -1;
   ForgetRememberedAccountKey();
-  if (opened != 1) return -1;
+  if (result != 1) return -1;
+  if (saltOut != nullptr) memcpy(saltOut, file->bytes, kAccountSaltSize);
   if (ChangingPassword)
-    memcpy(keyOut, keyMaterial.get(), kUserKeyMaterialSize);
+    memcpy(keyOut, opened->keyMaterial, kUserKeyMaterialSize);
   else
-    DiskKeyFromKeyMaterial(keyMaterial.get(), keyOut);
+    DiskKeyFromKeyMaterial(opened->keyMaterial, keyOut);
+  return 1;
+}
+
+int ReadUserDiskKey(UserDiskKey* key) {
+  SecureWipeObject(*key);
+  Wiped<KeyFileBytes> file;
+  Wiped<OpenedKeyFile> opened;
+  // The mount's read right after the password check reuses its derivation.
+  const int result = ReadAndOpenKeyFile(Password.get(), &file.get(), &opened.get());
+  ForgetRememberedAccountKey();
+  if (result != 1) return -1;
+  if (opened->wholeDisk) {
+    key->Generation = cryptdsk::kGenerationWholeDisk;
+    memcpy(key->Key, opened->keys, kKeyFileV2KeysSize);
+  } else {
+    key->Generation = cryptdsk::kGenerationHeadOnly;
+    DiskKeyFromKeyMaterial(opened->keyMaterial, key->Key);
+  }
   return 1;
 }
 
 int VerifyUserPassword(HWND owner) {
-  ForgetRememberedAccountKey();
+  // A memo from this scope's write serves: it hits only for the same bytes.
   if (RefuseLinks(UserKeyFilePath) != 1) return -1;
-  KeyFileCheck checked = CheckKeyFile(UserKeyFilePath);
+  KeyFileState checked = CheckKeyFile(UserKeyFilePath);
   if (ResolveLeftover(&checked) != 1) return -1;
-  switch (checked) {
+  switch (checked.check) {
     case KeyFileCheck::kMatches:
       return 1;
     case KeyFileCheck::kDiffers:
       ForgetRememberedAccountKey();
-      ShowAccountMessage(owner, kPasswordMismatchText, kCreateUserTitle, MB_ICONINFORMATION);
+      ShowAccountMessage(owner,
+                         checked.wholeDisk ? kPasswordMismatchWholeDiskText : kPasswordMismatchText,
+                         kCreateUserTitle, MB_ICONINFORMATION);
       return 0;
     case KeyFileCheck::kCannotOpen:
       ShowAccountMessage(owner, kUserDoesNotExistText, kCreateUserTitle, MB_ICONINFORMATION);
@@ -176,20 +311,11 @@ int VerifyUserPassword(HWND owner) {
 int WriteUserKeyFile(HWND owner) {
   ForgetRememberedAccountKey();
   AccountSystem& calls = AccountSystemCalls();
-  Wiped<uint8_t[kAccountSaltSize]> salt;
-  Wiped<uint8_t[kUserKeyMaterialSize]> keyMaterial;
-  if (!ChangingPassword) {
-    if (calls.getFileAttributes(UserKeyFilePath) != INVALID_FILE_ATTRIBUTES)
-      calls.deleteFile(UserKeyFilePath);
-    if (calls.randomBytes(salt.get(), kAccountSaltSize) != 1) return -1;
-    if (calls.randomBytes(keyMaterial.get(), kUserKeyMaterialSize) != 1) return -1;
-  } else if (ReadUserKeyFile(salt.get(), keyMaterial.get()) != 1) {
-    return -1;
-  }
-
-  Wiped<uint8_t[kUserKeyFileSize]> record;
-  const int built = BuildUserKeyFile(salt.get(), keyMaterial.get(), AsUtf16(StorageFilePath),
-                                     AsUtf16(Password.get()), DeriveAccountKey, record.get());
+  if (!ChangingPassword && calls.getFileAttributes(UserKeyFilePath) != INVALID_FILE_ATTRIBUTES)
+    calls.deleteFile(UserKeyFilePath);
+  Wiped<KeyFileRecord> record;
+  const int built =
+      ChangingPassword ? BuildChangedKeyFile(&record.get()) : BuildNewKeyFile(&record.get());
   if (built == 0) {
     ShowAccountMessage(
         owner, ChangingPassword ? kKeyFilePathUnencodableChangeText : kKeyFilePathUnencodableText,
@@ -207,11 +333,16 @@ int WriteUserKeyFile(HWND owner) {
     return -1;
   AccountFiles files;
   const WCHAR* path = AsWide(keyFile.c_str());
+  const KeyFileBytes& bytes = record->file;
   const AccountFileWrite written =
-      ChangingPassword ? ReplaceKeyFileSafely(files, path, AsWide(temporary.c_str()), record.get(),
-                                              kUserKeyFileSize)
-                       : WriteNewFileWhole(files, path, record.get(), kUserKeyFileSize);
+      ChangingPassword
+          ? ReplaceKeyFileSafely(files, path, AsWide(temporary.c_str()), bytes.bytes, bytes.size)
+          : WriteNewFileWhole(files, path, bytes.bytes, bytes.size);
   if (written != AccountFileWrite::kDone) return -1;
+  // Inside a log-in's scope the read-back and the mount derive nothing more.
+  if (record->opened.wholeDisk)
+    RememberKeyFileV2(bytes.bytes, AsUtf16(Password.get()), record->opened.keys,
+                      record->opened.path);
   return CopyWideText(path, UserKeyFilePath);
 }
 

@@ -8,6 +8,8 @@
 #include <stdint.h>
 #include <windows.h>
 
+#include "argon2id.h"
+
 struct AccountSystem {
   HANDLE(WINAPI* createFile)
   (LPCWSTR, DWORD, DWORD, LPSECURITY_ATTRIBUTES, DWORD, DWORD, HANDLE);
@@ -22,6 +24,12 @@ struct AccountSystem {
   int(WINAPI* messageBox)(HWND, LPCWSTR, LPCWSTR, UINT);
   // Salts and key material: 1 with length bytes written, -1 on failure.
   int (*randomBytes)(uint8_t* destination, size_t length);
+  // Argon2id's working memory, as KdfMemory wants it: allocateKdfMemory
+  // gives nullptr when there is none.
+  void* (*allocateKdfMemory)(size_t size);
+  void (*releaseKdfMemory)(void* memory, size_t size);
+  // The cost of the second-generation files this client writes.
+  Argon2idParameters fileV2Parameters;
 };
 
 // The table in use; starts with the real calls and the entropy pool.

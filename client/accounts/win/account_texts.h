@@ -38,6 +38,16 @@ inline constexpr WCHAR kPasswordMismatchText[] =
     L"change its password.\n\nYour data in your Cryptelle can still be directly read from your "
     L"hard disk for which you might need professional assistance.";
 
+// The second generation encrypts the whole drive: nothing of it can be read
+// without the key file and the password.
+inline constexpr WCHAR kPasswordMismatchWholeDiskText[] =
+    L"The File to verify user's Password exists.\n\nHowever, it does not match the user's "
+    L"Password.\n\nEither, you entered an incorrect Password.\n\nOr, this file's data might have "
+    L"changed from outside the program. This could be due to changing data in program folder "
+    L"from outside of the Cryptelle software. If so, this user might not be able to login or "
+    L"change its password.\n\nThe whole of your Cryptelle drive is encrypted: its data can only "
+    L"be read with this user's key file as it was written and the user's Password.";
+
 inline constexpr WCHAR kRecoveryPasswordUnencodableText[] =
     L"Your Password has a character that can't be used to create the Password Recovery "
     L"file.\n\nYou need to restart the Cryptelle program and then create a new user with a "
