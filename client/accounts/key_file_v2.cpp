@@ -47,6 +47,14 @@ bool ReadPath(const uint8_t* payload, char16_t path[kPathBufferUnits]) {
 
 bool IsKeyFileV2(const uint8_t* bytes, size_t size) { return IsSealedFileV2(kLayout, bytes, size); }
 
+bool KeyFileV2HeaderAccepted(const uint8_t* bytes, size_t size) {
+  return SealedFileV2HeaderAccepted(kLayout, bytes, size);
+}
+
+Argon2idParameters KeyFileV2Parameters(const uint8_t bytes[kKeyFileV2Size]) {
+  return SealedFileV2Parameters(bytes);
+}
+
 int BuildKeyFileV2(const Argon2idParameters& parameters, const uint8_t salt[kKeyFileV2SaltSize],
                    const uint8_t keys[kKeyFileV2KeysSize], const char16_t* storagePath,
                    const char16_t* password, KdfMemory memory, uint8_t out[kKeyFileV2Size]) {

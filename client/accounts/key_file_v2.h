@@ -29,6 +29,15 @@ struct KdfMemory {
 // Whether the bytes are a second-generation key file (size and magic only).
 bool IsKeyFileV2(const uint8_t* bytes, size_t size);
 
+// Whether OpenKeyFileV2 would go on to derive: a second-generation file
+// whose header (version, KDF id, reserved word, parameters) it accepts. A
+// file with the magic that fails this has been altered.
+bool KeyFileV2HeaderAccepted(const uint8_t* bytes, size_t size);
+
+// The Argon2id parameters the file stores; a password change keeps them.
+// Only for a file whose header is accepted.
+Argon2idParameters KeyFileV2Parameters(const uint8_t bytes[kKeyFileV2Size]);
+
 // Builds a whole key file. 1 built; -1 parameters out of range, a path empty
 // or longer than 260 units, a password longer than 260 units, or no memory
 // (out all zero).

@@ -115,14 +115,18 @@ int SealFileV2(const SealedFileV2Layout& layout, const Argon2idParameters& param
   return 1;
 }
 
+bool SealedFileV2HeaderAccepted(const SealedFileV2Layout& layout, const uint8_t* bytes,
+                                size_t size) {
+  return IsSealedFileV2(layout, bytes, size) && LoadLe32(bytes + 8) == kVersion &&
+         LoadLe32(bytes + 12) == kKdfArgon2id && LoadLe32(bytes + 28) == 0 &&
+         ParametersInRange(SealedFileV2Parameters(bytes));
+}
+
 int UnsealFileV2(const SealedFileV2Layout& layout, const uint8_t* bytes, size_t size,
                  const uint8_t* secret, size_t secretSize, KdfMemory memory,
                  uint8_t* plainPayload) {
-  if (!IsSealedFileV2(layout, bytes, size) || LoadLe32(bytes + 8) != kVersion ||
-      LoadLe32(bytes + 12) != kKdfArgon2id || LoadLe32(bytes + 28) != 0)
-    return -1;
+  if (!SealedFileV2HeaderAccepted(layout, bytes, size)) return -1;
   const Argon2idParameters parameters = SealedFileV2Parameters(bytes);
-  if (!ParametersInRange(parameters)) return -1;
   Wiped<WrapKeys> wrap;
   if (DeriveWrapKeys(parameters, bytes + kSaltOffset, secret, secretSize, memory, &wrap.get()) !=
       1)

@@ -37,6 +37,11 @@ int SealFileV2(const SealedFileV2Layout& layout, const Argon2idParameters& param
                const uint8_t salt[kKeyFileV2SaltSize], const uint8_t* secret, size_t secretSize,
                const uint8_t* plainPayload, KdfMemory memory, uint8_t* out);
 
+// Whether the header is one UnsealFileV2 goes on from: size, magic,
+// version, KDF id, reserved word and parameters in range. Derives nothing.
+bool SealedFileV2HeaderAccepted(const SealedFileV2Layout& layout, const uint8_t* bytes,
+                                size_t size);
+
 // Checks the header before deriving anything, then the MAC, and only then
 // decrypts. 1 payload written; 0 wrong secret or altered file (nothing
 // written); -1 not this kind of file, header or parameters not as written,

@@ -11,6 +11,7 @@
 #include "key_file_v2.h"
 #include "path_rules.h"
 #include "program_folder.h"
+#include "recovery_file_v2.h"
 #include "win/private_folder_security.h"
 #include "win/unique_handles.h"
 
@@ -106,10 +107,12 @@ struct OpenedKeyFile {
 
 // 1 opened (a first-generation file always opens; only its path shows a
 // wrong password); 0 a second-generation file the password does not open,
-// or an altered one; -1 a password too long, or no memory for Argon2id.
-// Inside a RememberedAccountKeyScope a second opening derives nothing.
+// or an altered one (a header it refuses included); -1 a password too long,
+// or no memory for Argon2id. Inside a RememberedAccountKeyScope a second
+// opening derives nothing.
 int OpenKeyFile(const KeyFileBytes& file, const WCHAR* password, OpenedKeyFile* opened) {
   opened->wholeDisk = file.size == kKeyFileV2Size;
+  if (opened->wholeDisk && !KeyFileV2HeaderAccepted(file.bytes, file.size)) return 0;
   if (opened->wholeDisk)
     return OpenKeyFileV2Remembered(file.bytes, file.size, AsUtf16(password), AccountKdfMemory(),
                                    opened->keys, opened->path);
@@ -194,13 +197,13 @@ struct KeyFileRecord {
 };
 
 // The second generation for Password: the record's keys and path under a
-// fresh salt. 1 or -1.
-int BuildWholeDiskKeyFile(KeyFileRecord* record) {
+// fresh salt, at the given cost. 1 or -1.
+int BuildWholeDiskKeyFile(const Argon2idParameters& parameters, KeyFileRecord* record) {
   AccountSystem& calls = AccountSystemCalls();
   Wiped<uint8_t[kKeyFileV2SaltSize]> salt;
   if (calls.randomBytes(salt.get(), kKeyFileV2SaltSize) != 1) return -1;
   record->file.size = kKeyFileV2Size;
-  return BuildKeyFileV2(calls.fileV2Parameters, salt.get(), record->opened.keys,
+  return BuildKeyFileV2(parameters, salt.get(), record->opened.keys,
                         record->opened.path, AsUtf16(Password.get()), AccountKdfMemory(),
                         record->file.bytes) == 1
              ? 1
@@ -225,7 +228,7 @@ int BuildNewKeyFile(KeyFileRecord* record) {
     if (calls.randomBytes(record->opened.keys, kKeyFileV2KeysSize) != 1 ||
         CopyWideText(StorageFilePath, AsWide(record->opened.path)) != 1)
       return -1;
-    return BuildWholeDiskKeyFile(record);
+    return BuildWholeDiskKeyFile(calls.fileV2Parameters, record);
   }
   Wiped<uint8_t[kAccountSaltSize]> salt;
   Wiped<uint8_t[kUserKeyMaterialSize]> keyMaterial;
@@ -235,13 +238,15 @@ int BuildNewKeyFile(KeyFileRecord* record) {
 }
 
 // The user's file under the new password, of the generation it has: the
-// same keys; the first generation keeps its salt, the second gets a new one.
+// same keys; the first generation keeps its salt, the second gets a new one
+// and keeps its cost.
 int BuildChangedKeyFile(KeyFileRecord* record) {
   Wiped<KeyFileBytes> earlier;
   const int opened = ReadAndOpenKeyFile(OldPassword.get(), &earlier.get(), &record->opened);
   ForgetRememberedAccountKey();
   if (opened != 1) return -1;
-  if (record->opened.wholeDisk) return BuildWholeDiskKeyFile(record);
+  if (record->opened.wholeDisk)
+    return BuildWholeDiskKeyFile(KeyFileV2Parameters(earlier->bytes), record);
   return BuildHeadOnlyKeyFile(earlier->bytes, record->opened.keyMaterial, record);
 }
 
@@ -346,19 +351,87 @@ int WriteUserKeyFile(HWND owner) {
   return CopyWideText(path, UserKeyFilePath);
 }
 
+namespace {
+
+// Which generation of recovery file the user gets: a new user's follows the
+// whole-drive choice, a changing user's follows the key file, whose cost it
+// takes. 1 second generation (parameters set); 0 first, also when there is
+// no key file of either generation, as before; -1 the key file is a link,
+// cannot be opened or is an altered second-generation one.
+int RecoveryFileV2Wanted(Argon2idParameters* parameters) {
+  *parameters = AccountSystemCalls().fileV2Parameters;
+  if (!ChangingPassword) return WantWholeDriveEncryption ? 1 : 0;
+  Wiped<KeyFileBytes> keyFile;
+  if (RefuseLinks(UserKeyFilePath) != 1) return -1;
+  const int read = ReadKeyFileBytes(UserKeyFilePath, &keyFile.get());
+  if (read != 1) return read == 0 ? -1 : 0;
+  if (keyFile->size != kKeyFileV2Size) return 0;
+  if (!KeyFileV2HeaderAccepted(keyFile->bytes, keyFile->size)) return -1;
+  *parameters = KeyFileV2Parameters(keyFile->bytes);
+  return 1;
+}
+
+// The recovery file's bytes, of either generation.
+struct RecoveryFileBytes {
+  uint8_t bytes[kRecoveryFileSize];
+  size_t size;  // kRecoveryFileSize or kRecoveryFileV2Size
+};
+static_assert(kRecoveryFileV2Size < kRecoveryFileSize, "one buffer holds either generation");
+
+// 1 built; 0 a first-generation password with a unit above 0x00FF; -1.
+int BuildRecoveryRecord(const char16_t* const answers[kRecoveryAnswerCount],
+                        RecoveryFileBytes* record) {
+  AccountSystem& calls = AccountSystemCalls();
+  Argon2idParameters parameters;
+  const int wholeDisk = RecoveryFileV2Wanted(&parameters);
+  if (wholeDisk == -1) return -1;
+  if (wholeDisk == 1) {
+    Wiped<uint8_t[kKeyFileV2SaltSize]> salt;
+    if (calls.randomBytes(salt.get(), kKeyFileV2SaltSize) != 1) return -1;
+    record->size = kRecoveryFileV2Size;
+    return BuildRecoveryFileV2(parameters, salt.get(), AsUtf16(Password.get()), answers,
+                               AccountKdfMemory(), record->bytes) == 1
+               ? 1
+               : -1;
+  }
+  Wiped<uint8_t[kAccountSaltSize]> salt;
+  if (calls.randomBytes(salt.get(), kAccountSaltSize) != 1) return -1;
+  record->size = kRecoveryFileSize;
+  return BuildRecoveryFile(salt.get(), AsUtf16(Password.get()), answers, DeriveAccountKey,
+                           record->bytes);
+}
+
+// The recovery file's bytes: 1 read; 0 of neither generation's size and
+// magic; -1 it cannot be opened or read.
+int ReadRecoveryBytes(RecoveryFileBytes* file) {
+  AccountSystem& calls = AccountSystemCalls();
+  AccountFile handle(OpenForReading(RecoveryFilePath));
+  if (!handle.valid()) return -1;
+  LARGE_INTEGER size;
+  if (!calls.getFileSizeEx(handle.get(), &size)) return -1;
+  if (size.QuadPart != static_cast<LONGLONG>(kRecoveryFileSize) &&
+      size.QuadPart != static_cast<LONGLONG>(kRecoveryFileV2Size))
+    return 0;
+  file->size = static_cast<size_t>(size.QuadPart);
+  DWORD read = 0;
+  if (!calls.readFile(handle.get(), file->bytes, static_cast<DWORD>(file->size), &read, nullptr) ||
+      read != file->size)
+    return -1;
+  return file->size == kRecoveryFileSize || IsRecoveryFileV2(file->bytes, file->size) ? 1 : 0;
+}
+
+}  // namespace
+
 int WriteRecoveryFile(HWND owner, AnswerTexts& answers) {
   AccountSystem& calls = AccountSystemCalls();
   const int located = ChangingPassword ? LocateRecoveryFile(UserName, true) : 0;
   if (located == -1 || RefuseLinks(RecoveryFilePath) != 1) return -1;
   // The earlier file holds the earlier password: it goes in every case.
   if (located == 1 && !calls.deleteFile(RecoveryFilePath)) return -1;
-  Wiped<uint8_t[kAccountSaltSize]> salt;
-  if (calls.randomBytes(salt.get(), kAccountSaltSize) != 1) return -1;
   const char16_t* const answerTexts[kRecoveryAnswerCount] = {
       AsUtf16(answers[0]), AsUtf16(answers[1]), AsUtf16(answers[2])};
-  Wiped<uint8_t[kRecoveryFileSize]> record;
-  const int built = BuildRecoveryFile(salt.get(), AsUtf16(Password.get()), answerTexts,
-                                      DeriveAccountKey, record.get());
+  Wiped<RecoveryFileBytes> record;
+  const int built = BuildRecoveryRecord(answerTexts, &record.get());
   if (built == 0) {
     ShowAccountMessage(owner,
                        ChangingPassword ? kRecoveryPasswordUnencodableChangeText
@@ -369,7 +442,7 @@ int WriteRecoveryFile(HWND owner, AnswerTexts& answers) {
   }
   if (built != 1) return -1;
   AccountFiles files;
-  if (WriteNewFileWhole(files, RecoveryFilePath, record.get(), kRecoveryFileSize) !=
+  if (WriteNewFileWhole(files, RecoveryFilePath, record->bytes, record->size) !=
       AccountFileWrite::kDone)
     return -1;
   SecureWipe(answers, sizeof(AnswerTexts));
@@ -377,30 +450,27 @@ int WriteRecoveryFile(HWND owner, AnswerTexts& answers) {
 }
 
 int ReadRecoveryFile(HWND owner, const AnswerTexts& answers) {
-  AccountSystem& calls = AccountSystemCalls();
-  Wiped<uint8_t[kRecoveryFileSize]> file;
+  Wiped<RecoveryFileBytes> file;
   if (RefuseLinks(RecoveryFilePath) != 1) return -1;
-  {
-    AccountFile handle(OpenForReading(RecoveryFilePath));
-    if (!handle.valid()) return -1;
-    LARGE_INTEGER size;
-    if (!calls.getFileSizeEx(handle.get(), &size)) return -1;
-    if (size.QuadPart != static_cast<LONGLONG>(kRecoveryFileSize)) {
-      ShowAccountMessage(owner, kRecoveryFileSizeText, kRecoverPasswordTitle, MB_ICONINFORMATION);
-      return -1;
-    }
-    DWORD read = 0;
-    if (!calls.readFile(handle.get(), file.get(), kRecoveryFileSize, &read, nullptr) ||
-        read != kRecoveryFileSize)
-      return -1;
+  const int read = ReadRecoveryBytes(&file.get());
+  if (read == 0) {
+    ShowAccountMessage(owner, kRecoveryFileSizeText, kRecoverPasswordTitle, MB_ICONINFORMATION);
+    return -1;
   }
+  if (read != 1) return -1;
   for (const WideText& answer : answers) {
     if (Utf16Length(AsUtf16(answer)) > kMaxPathUnits) return -1;
   }
   const char16_t* const answerTexts[kRecoveryAnswerCount] = {
       AsUtf16(answers[0]), AsUtf16(answers[1]), AsUtf16(answers[2])};
   Wiped<char16_t[kPathBufferUnits]> recovered;
-  const int opened = OpenRecoveryFile(file.get(), answerTexts, DeriveAccountKey, recovered.get());
+  // A second-generation file refuses wrong answers as a whole: no copies
+  // to compare, the MAC says it, and that reads as answers that disagree.
+  const int opened =
+      file->size == kRecoveryFileV2Size
+          ? OpenRecoveryFileV2(file->bytes, file->size, answerTexts, AccountKdfMemory(),
+                               recovered.get())
+          : OpenRecoveryFile(file->bytes, answerTexts, DeriveAccountKey, recovered.get());
   if (opened != 1) return opened;
   memcpy(Password.get(), recovered.get(), sizeof(WideText));
   if (&answers != &RecoveryAnswers.get())

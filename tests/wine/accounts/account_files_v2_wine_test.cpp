@@ -159,6 +159,66 @@ TEST_F(AccountFilesV2, AlteredFileIsRefusedWithTheWholeDriveMessageAndKept) {
   EXPECT_EQ(g_messages[0].title, kCreateUserTitle);
 }
 
+TEST_F(AccountFilesV2, AlteredHeaderIsRefusedWithTheMessageBeforeAnyDerivation) {
+  CreateUser();
+  Bytes file = ReadAll(KeyPath());
+  file[28] = 1;  // the reserved word
+  WriteAll(KeyPath(), file);
+  g_kdfAllocations = 0;
+  EXPECT_EQ(VerifyUserPassword(nullptr), 0);
+  EXPECT_EQ(g_kdfAllocations, 0);
+  ASSERT_EQ(g_messages.size(), 1u);
+  EXPECT_EQ(g_messages[0].text, kPasswordMismatchWholeDiskText);
+}
+
+TEST_F(AccountFilesV2, PasswordChangeKeepsTheUsersCost) {
+  CreateUser();
+  Bytes file = ReadAll(KeyPath());
+  AccountSystemCalls().fileV2Parameters = {2, 128, 2};  // a later build's default
+  ASSERT_EQ(ChangePassword(), 1);
+  file = ReadAll(KeyPath());
+  EXPECT_EQ(StoredWord(file, 16), kCheapFileV2Parameters.Passes);
+  EXPECT_EQ(StoredWord(file, 20), kCheapFileV2Parameters.MemoryKiB);
+  EXPECT_EQ(StoredWord(file, 24), kCheapFileV2Parameters.Lanes);
+}
+
+TEST_F(AccountFilesV2, RecoveryFileOfTheSecondGenerationGivesThePasswordBack) {
+  ASSERT_EQ(LocateRecoveryFile(UserName, true), 0);
+  AnswerTexts answers;
+  SetAnswers(answers);
+  ASSERT_EQ(WriteRecoveryFile(nullptr, answers), 1);
+  const Bytes file = ReadAll(RecoveryPath());
+  ASSERT_EQ(file.size(), kRecoveryFileV2Size);
+  EXPECT_TRUE(IsRecoveryFileV2(file.data(), file.size()));
+
+  SetAnswers(answers);
+  SetText(answers[2], L"pasta");
+  SetText(Password.get(), L"unchanged");
+  EXPECT_EQ(ReadRecoveryFile(nullptr, answers), 0);
+  EXPECT_EQ(std::wstring(Password.get()), L"unchanged");
+
+  SetAnswers(answers);
+  ASSERT_EQ(ReadRecoveryFile(nullptr, answers), 1);
+  EXPECT_EQ(std::wstring(Password.get()), Wide(kGoldenPassword));
+  EXPECT_EQ(std::wstring(RecoveryAnswers.get()[2]), Wide(kGoldenAnswer3));
+  EXPECT_TRUE(g_messages.empty());
+}
+
+TEST_F(AccountFilesV2, ChangingUsersRecoveryFileFollowsTheKeyFile) {
+  CreateUser();
+  WantWholeDriveEncryption = false;  // the choice belongs to the creation only
+  ASSERT_EQ(ChangePassword(), 1);
+  AnswerTexts answers;
+  SetAnswers(answers);
+  ChangingPassword = true;
+  EXPECT_EQ(WriteRecoveryFile(nullptr, answers), 1);
+  ChangingPassword = false;
+  EXPECT_EQ(ReadAll(RecoveryPath()).size(), kRecoveryFileV2Size);
+  SetAnswers(answers);
+  ASSERT_EQ(ReadRecoveryFile(nullptr, answers), 1);
+  EXPECT_EQ(std::wstring(Password.get()), Wide(kGoldenNewPassword));
+}
+
 TEST_F(AccountFilesV2, NoMemoryForArgon2idLeavesNoKeyFile) {
   AccountSystemCalls().allocateKdfMemory = [](size_t) -> void* { return nullptr; };
   EXPECT_EQ(WriteUserKeyFile(nullptr), -1);
