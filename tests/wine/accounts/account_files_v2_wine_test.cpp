@@ -144,6 +144,19 @@ TEST_F(AccountFilesV2, PasswordChangeKeepsKeysAndPathUnderANewSalt) {
   EXPECT_EQ(VerifyUserPassword(nullptr), 1);
 }
 
+TEST_F(AccountFilesV2, SuccessorOfAnUnfinishedChangeTakesThePlaceWhenItOpens) {
+  CreateUser();
+  g_faults.failMove = true;
+  ASSERT_EQ(ChangePassword(), -1);
+  g_faults.failMove = false;
+  const Bytes successor = ReadAll(TemporaryPath());
+  ASSERT_EQ(successor.size(), kKeyFileV2Size);
+  SetText(Password.get(), Wide(kGoldenNewPassword));
+  EXPECT_EQ(VerifyUserPassword(nullptr), 1);
+  EXPECT_EQ(ReadAll(KeyPath()), successor);
+  EXPECT_FALSE(FileExists(TemporaryPath()));
+}
+
 TEST_F(AccountFilesV2, AlteredFileIsRefusedWithTheWholeDriveMessageAndKept) {
   CreateUser();
   Bytes file = ReadAll(KeyPath());
