@@ -314,7 +314,7 @@ int VerifyUserPassword(HWND owner) {
 }
 
 int WriteUserKeyFile(HWND owner) {
-  ForgetRememberedAccountKey();
+  // A change inside a scope reads the file its check has just opened.
   AccountSystem& calls = AccountSystemCalls();
   if (!ChangingPassword && calls.getFileAttributes(UserKeyFilePath) != INVALID_FILE_ATTRIBUTES)
     calls.deleteFile(UserKeyFilePath);

@@ -144,6 +144,18 @@ TEST_F(AccountFilesV2, PasswordChangeKeepsKeysAndPathUnderANewSalt) {
   EXPECT_EQ(VerifyUserPassword(nullptr), 1);
 }
 
+TEST_F(AccountFilesV2, ChangeInsideAScopeReadsTheCheckedFileWithoutDerivingAgain) {
+  CreateUser();
+  g_kdfAllocations = 0;
+  {
+    RememberedAccountKeyScope changing;
+    ASSERT_EQ(VerifyUserPassword(nullptr), 1);
+    ASSERT_EQ(ChangePassword(), 1);
+  }
+  EXPECT_EQ(g_kdfAllocations, 2);  // the check, then the new file
+  EXPECT_FALSE(AccountKeyRemembered());
+}
+
 TEST_F(AccountFilesV2, SuccessorOfAnUnfinishedChangeTakesThePlaceWhenItOpens) {
   CreateUser();
   g_faults.failMove = true;
