@@ -14,8 +14,12 @@ bool AesNiAvailable() {
 
 // Everything below may use the AES instructions and SSE2, whatever the
 // file's flags say (the x86 driver is built for general registers only).
+#if defined(__clang__)
+#pragma clang attribute push(__attribute__((target("aes,sse2"))), apply_to = function)
+#else
 #pragma GCC push_options
 #pragma GCC target("aes,sse2")
+#endif
 
 #if defined(__i386__)
 // The x86 kernel keeps stacks only 4-byte aligned; spilled XMM values need 16.
@@ -203,7 +207,11 @@ AES_NI_ENTRY void AesNiXtsDecrypt(const AesNiSchedule* data, const AesNiSchedule
   Xts<Decryption>(data, tweak, firstUnit, in, out, units, blocksPerUnit);
 }
 
+#if defined(__clang__)
+#pragma clang attribute pop
+#else
 #pragma GCC pop_options
+#endif
 
 #else  // no AES instructions on this architecture
 

@@ -30,8 +30,9 @@ int ImageCipherSetKey(ImageCipher* cipher, uint32_t generation, const uint8_t* k
 void ImageCipherWipe(ImageCipher* cipher);
 
 // The disk a container file of fileSize bytes holds: the whole file for the
-// first generation, the file less the backup area for the second (-1 when
-// that leaves less than one sector).
+// first generation (and for 0, the generation field of earlier clients), the
+// file less the backup area rounded down to whole sectors for the second (-1
+// when that leaves less than one sector, or for a negative size).
 int64_t DiskSizeOfContainer(uint32_t generation, int64_t fileSize);
 
 }  // namespace cryptdsk

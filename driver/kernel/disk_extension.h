@@ -4,7 +4,7 @@
 
 #include <ntifs.h>
 
-#include "aes.h"
+#include "image_cipher.h"
 
 namespace cryptdsk {
 
@@ -34,7 +34,7 @@ struct DiskExtension {
   PKTHREAD WorkerThread;
   BOOLEAN StopWorker;
   USHORT DriveLetter;
-  AesKeySchedule KeySchedule;  // worker only; zero while detached
+  ImageCipher Cipher;  // worker only; zero while detached
   volatile LONG Flags;
   IO_REMOVE_LOCK RemoveLock;
   ULONG PnpState;

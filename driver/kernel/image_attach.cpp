@@ -174,12 +174,13 @@ NTSTATUS AttachImage(DiskExtension* extension, PIRP irp) {
   RtlCopyMemory(nameBuffer, open.FileName, nameBytes);
   Container container{extension, {nameBytes, nameBytes, nameBuffer}, nullptr};
 
-  status = AesSetKey(open.Key, kOpenImageKeySize, 0, &extension->KeySchedule) == kAesOk
+  status = ImageCipherSetKey(&extension->Cipher, kGenerationHeadOnly, open.Key, kOpenImageKeySize,
+                             kXtsEngineBest) == 1
                ? AttachContainer(SystemOf(&container), open.FileSize)
                : STATUS_UNSUCCESSFUL;
   if (!NT_SUCCESS(status)) {
     FreePoolString(&container.Name);
-    SecureWipeObject(extension->KeySchedule);
+    ImageCipherWipe(&extension->Cipher);
   }
   return status;
 }
@@ -188,7 +189,7 @@ NTSTATUS DetachImage(DiskExtension* extension, bool force) {
   Container container{extension, {0, 0, nullptr}, nullptr};
   const NTSTATUS status = DetachContainer(SystemOf(&container), ImageIsAttached(extension), force);
   if (NT_SUCCESS(status)) {
-    SecureWipeObject(extension->KeySchedule);
+    ImageCipherWipe(&extension->Cipher);
     FreePoolString(&container.Name);
   }
   return status;

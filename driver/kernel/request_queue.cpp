@@ -3,8 +3,8 @@
 // at a time in arrival order. Kernel mode only.
 //
 // Producers (dispatch routines, requesting threads, PASSIVE_LEVEL) only
-// check and queue; the worker alone touches the container file, the key
-// schedule and the attachment.
+// check and queue; the worker alone touches the container file, the image
+// cipher and the attachment.
 #include "control_protocol.h"
 #include "cryptdsk_protocol.h"
 #include "disk_extension.h"
@@ -82,13 +82,16 @@ TransferResult Transfer(DiskExtension* extension, PIRP irp, PIO_STACK_LOCATION s
   io.Context = extension;
   io.Read = ZwReadAt;
   io.Write = ZwWriteAt;
-  const AesKeySchedule* schedule = &extension->KeySchedule;
-  if (!write) return ReadImage(io, schedule, extension->ImageSize, offset, buffer, length);
+  const ImageCipher* cipher = &extension->Cipher;
+  if (!write) return ReadImage(io, cipher, extension->ImageSize, offset, buffer, length);
+  // Aligned for files opened without intermediate buffering.
+  alignas(64) uint8_t head[kEncryptedAreaBytes];
+  const BounceBuffer bounce{head, sizeof(head)};
   if (stack->Flags & SL_WRITE_THROUGH) {
-    return WriteImageThrough(io, FlushImage, schedule, extension->ImageSize, offset, buffer,
+    return WriteImageThrough(io, FlushImage, cipher, bounce, extension->ImageSize, offset, buffer,
                              length);
   }
-  return WriteImage(io, schedule, extension->ImageSize, offset, buffer, length);
+  return WriteImage(io, cipher, bounce, extension->ImageSize, offset, buffer, length);
 }
 
 // Shutdown leaves a consistent container for the power-off: what is written

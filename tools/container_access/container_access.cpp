@@ -53,13 +53,23 @@ NtStatus WriteAll(void* context, const uint8_t* buffer, uint32_t length, int64_t
   return Finish(file, error == 0 && done < length ? EIO : error, done, transferred);
 }
 
+// The first generation's image cipher around the disk key's schedule.
+struct HeadOnlyCipher {
+  explicit HeadOnlyCipher(const AesKeySchedule& schedule) {
+    cipher->Generation = cryptdsk::kGenerationHeadOnly;
+    cipher->Head = schedule;
+  }
+  Wiped<cryptdsk::ImageCipher> cipher;
+};
+
 // One transfer of the plain disk through ReadImage or WriteImage. 0 or errno.
 template <typename Byte, typename Procedure>
 int ImageTransfer(Procedure procedure, int fd, int64_t size, const AesKeySchedule& schedule,
                   int64_t offset, Byte* buffer, uint32_t length) {
   PositionedFile file{fd, 0};
   const ImageFileIo io{&file, ReadAll, WriteAll};
-  const TransferResult result = procedure(io, &schedule, size, offset, buffer, length);
+  const HeadOnlyCipher head(schedule);
+  const TransferResult result = procedure(io, &head.cipher.get(), size, offset, buffer, length);
   if (result.Status == cryptdsk::kStatusInvalidParameter) return EINVAL;
   if (!cryptdsk::IsSuccess(result.Status)) return file.error != 0 ? file.error : EIO;
   return result.Information == length ? 0 : EIO;
@@ -159,7 +169,13 @@ int ContainerFile::Read(const AesKeySchedule& schedule, int64_t offset, uint8_t*
 int ContainerFile::Write(const AesKeySchedule& schedule, int64_t offset, const uint8_t* buffer,
                          uint32_t length) const {
   if (const int refused = CheckAlignment(offset, length)) return refused;
-  return ImageTransfer(cryptdsk::WriteImage, fd_, size_, schedule, offset, buffer, length);
+  const auto write = [](const ImageFileIo& io, const cryptdsk::ImageCipher* cipher, int64_t size,
+                        int64_t at, const uint8_t* data, uint32_t count) {
+    alignas(64) Wiped<uint8_t[cryptdsk::kEncryptedAreaBytes]> head;
+    return cryptdsk::WriteImage(io, cipher, {head.get(), cryptdsk::kEncryptedAreaBytes}, size, at,
+                                data, count);
+  };
+  return ImageTransfer(write, fd_, size_, schedule, offset, buffer, length);
 }
 
 int ContainerFile::Flush() const {

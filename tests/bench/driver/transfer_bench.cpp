@@ -27,7 +27,7 @@ struct BenchFile {
         std::abort();
     }
     const uint8_t key[32] = {1, 2, 3};
-    AesSetKey(key, 32, 0, &schedule);
+    ImageCipherSetKey(&cipher, kGenerationHeadOnly, key, sizeof(key), kXtsEngineBest);
     io.Context = this;
     io.Read = [](void* context, uint8_t* buffer, uint32_t length, int64_t offset, uint32_t* done) {
       const ssize_t n = pread(static_cast<BenchFile*>(context)->fd, buffer, length, offset);
@@ -42,7 +42,8 @@ struct BenchFile {
     };
   }
   int fd = -1;
-  AesKeySchedule schedule{};
+  ImageCipher cipher{};
+  std::vector<uint8_t> bounce = std::vector<uint8_t>(kEncryptedAreaBytes);
   ImageFileIo io{};
 };
 
@@ -76,8 +77,9 @@ void Transfer(benchmark::State& state, Path path, Direction direction, bool rand
     if (path == kCore) {
       const TransferResult result =
           direction == kRead
-              ? ReadImage(file.io, &file.schedule, kFileSize, offset, buffer.data(), length)
-              : WriteImage(file.io, &file.schedule, kFileSize, offset, buffer.data(), length);
+              ? ReadImage(file.io, &file.cipher, kFileSize, offset, buffer.data(), length)
+              : WriteImage(file.io, &file.cipher, {file.bounce.data(), kEncryptedAreaBytes},
+                           kFileSize, offset, buffer.data(), length);
       benchmark::DoNotOptimize(result);
     } else {
       const ssize_t n = direction == kRead ? pread(file.fd, buffer.data(), length, offset)

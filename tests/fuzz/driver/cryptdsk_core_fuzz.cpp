@@ -142,10 +142,12 @@ void FuzzTransfers(Input& in) {
   constexpr int kMaxOperations = 16;
   MemoryFile file;
   file.Bytes.resize(kFileSize);
-  AesKeySchedule schedule;
+  ImageCipher cipher;
   uint8_t key[32];
   for (auto& b : key) b = in.Take<uint8_t>();
-  AesSetKey(key, 32, 0, &schedule);
+  ImageCipherSetKey(&cipher, kGenerationHeadOnly, key, sizeof(key), kXtsEngineBest);
+  uint8_t bounceBytes[kEncryptedAreaBytes];
+  const BounceBuffer bounce{bounceBytes, sizeof(bounceBytes)};
   ImageFileIo io{&file, &MemoryFile::Read, &MemoryFile::Write};
   const int64_t imageSize =
       in.Take<uint8_t>() & 1 ? kFileSize : in.Take<uint16_t>() % (kFileSize + 1);
@@ -161,8 +163,8 @@ void FuzzTransfers(Input& in) {
       // Refused ranges reach no file call at all.
       const int calls = file.Calls;
       uint8_t scratch[16];
-      if (WriteImage(io, &schedule, imageSize, offset, scratch, length).Status == kStatusSuccess ||
-          ReadImage(io, &schedule, imageSize, offset, scratch, length).Status == kStatusSuccess ||
+      if (WriteImage(io, &cipher, bounce, imageSize, offset, scratch, length).Status == kStatusSuccess ||
+          ReadImage(io, &cipher, imageSize, offset, scratch, length).Status == kStatusSuccess ||
           file.Calls != calls) {
         __builtin_trap();
       }
@@ -171,10 +173,10 @@ void FuzzTransfers(Input& in) {
     data.assign(length, 0);
     for (uint32_t i = 0; i < length; ++i) data[i] = static_cast<uint8_t>(shape * 131 + i * 7);
     const std::vector<uint8_t> original = data;
-    const TransferResult w = WriteImage(io, &schedule, imageSize, offset, data.data(), length);
+    const TransferResult w = WriteImage(io, &cipher, bounce, imageSize, offset, data.data(), length);
     if (w.Status != kStatusSuccess || w.Information != length || data != original) __builtin_trap();
     back.assign(length, 0xEE);
-    const TransferResult r = ReadImage(io, &schedule, imageSize, offset, back.data(), length);
+    const TransferResult r = ReadImage(io, &cipher, imageSize, offset, back.data(), length);
     if (r.Status != kStatusSuccess || r.Information != length || back != original) __builtin_trap();
   }
 }

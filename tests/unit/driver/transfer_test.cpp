@@ -72,7 +72,7 @@ class ContainerFile {
     path_ = path;
     EXPECT_EQ(ftruncate(fd_, size), 0);
     size_ = size;
-    AesSetKey(kKey, 32, 0, &schedule_);
+    ImageCipherSetKey(&cipher_, kGenerationHeadOnly, kKey, sizeof(kKey), kXtsEngineBest);
     io_.Context = this;
     io_.Read = &ContainerFile::ReadAt;
     io_.Write = &ContainerFile::WriteAt;
@@ -83,16 +83,16 @@ class ContainerFile {
   }
 
   TransferResult Read(int64_t offset, Bytes& buffer) {
-    return ReadImage(io_, &schedule_, size_, offset, buffer.data(),
+    return ReadImage(io_, &cipher_, size_, offset, buffer.data(),
                      static_cast<uint32_t>(buffer.size()));
   }
   TransferResult Write(int64_t offset, const Bytes& buffer) {
-    return WriteImage(io_, &schedule_, size_, offset, buffer.data(),
+    return WriteImage(io_, &cipher_, Bounce(), size_, offset, buffer.data(),
                       static_cast<uint32_t>(buffer.size()));
   }
   TransferResult WriteThrough(int64_t offset, const Bytes& buffer) {
-    return WriteImageThrough(io_, &ContainerFile::Flush, &schedule_, size_, offset, buffer.data(),
-                             static_cast<uint32_t>(buffer.size()));
+    return WriteImageThrough(io_, &ContainerFile::Flush, &cipher_, Bounce(), size_, offset,
+                             buffer.data(), static_cast<uint32_t>(buffer.size()));
   }
   Bytes Stored(int64_t offset, size_t length) const {
     Bytes bytes(length);
@@ -145,7 +145,10 @@ class ContainerFile {
   int fd_ = -1;
   std::string path_;
   int64_t size_ = 0;
-  AesKeySchedule schedule_{};
+  BounceBuffer Bounce() { return {bounce_.data(), static_cast<uint32_t>(bounce_.size())}; }
+
+  ImageCipher cipher_{};
+  Bytes bounce_ = Bytes(kEncryptedAreaBytes);
   ImageFileIo io_{};
 };
 
