@@ -54,6 +54,9 @@
 #define CT_BUTTON_NEW_USER "Create &New User"
 #define CT_BUTTON_HELP "&Help"
 
+// Check box of the storage screen.
+#define CT_CHECK_WHOLE_DRIVE "Encrypt the whole drive (recommended)"
+
 // Tray menu.
 #define CT_MENU_TASKBAR "TaskBar"
 #define CT_MENU_HELP "&Help"
@@ -88,6 +91,17 @@
 #define CT_BALLOON_OPEN_TAIL "\n\nLock & Exit when leaving your computer."
 #define CT_TOOLTIP_OPEN "Cryptelle ( :) - Open\n\nRight-Click for options."
 #define CT_TOOLTIP_LOCKED "Cryptelle is Locked"
+
+// The logged-in user's protection, in the Open tooltip (a line after the
+// template) and in the About box. Whole drive: the second generation; first
+// sectors: the first, which stores the files themselves as written.
+#define CT_PROTECTION_WHOLE_DRIVE "Protection: whole drive encrypted"
+#define CT_PROTECTION_FIRST_SECTORS "Protection: only the first sectors encrypted"
+#define CT_ABOUT_PROTECTION_WHOLE_DRIVE \
+  "Your drive: the whole drive is encrypted, every file on it included."
+#define CT_ABOUT_PROTECTION_FIRST_SECTORS                                         \
+  "Your drive: only its first sectors are encrypted. The files on it are stored " \
+  "unencrypted in the storage file."
 
 // Files.
 #define CT_SHORTCUT_FILE "Cryptelle Storage.lnk"

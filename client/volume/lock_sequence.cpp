@@ -91,6 +91,7 @@ int CleanUpAfterClose(UniqueFile device, wchar_t letter, const wchar_t* volume, 
     NotifyDriveChange(SHCNE_ASSOCCHANGED);
   }
   state.CurrentDriveLetter = 0;
+  state.Generation = 0;
   if (StorageShortcutApplies(state) && state.ShortcutCreated) DeleteStorageShortcut();
   if (SetCryptDskOpenFlag(L"", false) != 1 && !quiet) ShowLockError(owner, kLockRegistryText);
   if (state.host.ShowDriveState(false, kLockedTooltip) == 0 && !quiet) {

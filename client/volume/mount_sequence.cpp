@@ -2,6 +2,7 @@
 #include <windows.h>
 
 #include <shlobj.h>
+#include <string.h>
 
 #include "account_files.h"
 #include "account_state.h"
@@ -55,13 +56,16 @@ int ChooseDriveLetter(HWND owner, wchar_t* chosen) {
   return -1;
 }
 
-int ReadImageSize(HWND owner, int isNewUser, uint64_t* size) {
+// The container file's size: for a new user the disk chosen on the storage
+// screen and, for the whole-disk generation, its backup area; otherwise the
+// existing file's size, backup area included.
+int ReadImageSize(HWND owner, int isNewUser, uint32_t generation, uint64_t* size) {
   if (isNewUser) {
     wchar_t text[5] = {};
     if (GetDlgItemTextW(owner, kSizeControl, text, 5) == 0) return -1;
     int64_t bytes = 0;
     if (ParseMegabytes(AsUtf16(text), &bytes) != 1) return -1;
-    *size = static_cast<uint64_t>(bytes);
+    *size = ContainerFileBytes(static_cast<uint64_t>(bytes), generation);
     return 1;
   }
   UniqueFile file(CreateFileW(StorageFilePath, FILE_READ_ATTRIBUTES,
@@ -73,8 +77,27 @@ int ReadImageSize(HWND owner, int isNewUser, uint64_t* size) {
   return 1;
 }
 
-int FillRecord(HWND owner, int isNewUser, wchar_t letter, OPEN_IMAGE_RECORD* record) {
-  if (ReadUserKeyFile(nullptr, record->Key) != 1) return -1;
+// The open request of the user's generation: the first generation's
+// record exactly as earlier builds sent it (Generation 0, 576 bytes), or the
+// whole-disk request with both keys (608 bytes). *bytes is what to send.
+int FillRecord(HWND owner, int isNewUser, wchar_t letter, OPEN_IMAGE_WHOLE_DISK_REQUEST* request,
+               DWORD* bytes) {
+  OPEN_IMAGE_RECORD* record = &request->Record;
+  Wiped<UserDiskKey> key;
+  if (ReadUserDiskKey(&key.get()) != 1) return -1;
+  const uint32_t generation = key.get().Generation;
+  if (generation == cryptdsk::kGenerationWholeDisk) {
+    memcpy(record->Key, key.get().Key, kOpenImageKeySize);
+    memcpy(request->TweakKey, key.get().Key + kOpenImageKeySize, cryptdsk::kOpenImageTweakKeySize);
+    record->Generation = cryptdsk::kGenerationWholeDisk;
+    *bytes = sizeof(*request);
+  } else if (generation == cryptdsk::kGenerationHeadOnly) {
+    memcpy(record->Key, key.get().Key, kOpenImageKeySize);
+    *bytes = sizeof(*record);
+  } else {
+    return -1;
+  }
+  Volume().Generation = generation;
   record->DriveLetter = static_cast<uint16_t>(letter);
   record->ValidFlag = 1;
   uint16_t length = 0;
@@ -84,7 +107,7 @@ int FillRecord(HWND owner, int isNewUser, wchar_t letter, OPEN_IMAGE_RECORD* rec
   }
   record->FileNameLength = length;
   uint64_t size = 0;
-  if (ReadImageSize(owner, isNewUser, &size) != 1) return -1;
+  if (ReadImageSize(owner, isNewUser, generation, &size) != 1) return -1;
   record->FileSize = size;
   return 1;
 }
@@ -122,8 +145,8 @@ int StartFormatHookIfNeeded() {
   return 1;
 }
 
-// Links the letter, opens it and sends the open request.
-int LinkAndAttach(HWND owner, wchar_t letter, OPEN_IMAGE_RECORD* record) {
+// Links the letter, opens it and sends the open request (`bytes` of it).
+int LinkAndAttach(HWND owner, wchar_t letter, OPEN_IMAGE_WHOLE_DISK_REQUEST* request, DWORD bytes) {
   const DriveNames names = MakeDriveNames(static_cast<char16_t>(letter));
   if (OpenVolumePath(AsWide(names.Volume)).valid()) {
     ShowMountInfo(owner, kInUseOrInaccessibleText);
@@ -138,8 +161,8 @@ int LinkAndAttach(HWND owner, wchar_t letter, OPEN_IMAGE_RECORD* record) {
   }
   if (StartFormatHookIfNeeded() != 1) return -1;
   DWORD returned = 0;
-  const BOOL sent = DeviceIoControl(volume.get(), IOCTL_CRYPTDSK_OPEN_IMAGE, record,
-                                    sizeof(*record), nullptr, 0, &returned, nullptr);
+  const BOOL sent = DeviceIoControl(volume.get(), IOCTL_CRYPTDSK_OPEN_IMAGE, request, bytes,
+                                    nullptr, 0, &returned, nullptr);
   const DWORD error = GetLastError();
   volume.reset();
   if (!sent) {
@@ -243,11 +266,15 @@ int FinishMount(HWND owner, const wchar_t* volume) {
   NotifyDriveChange(SHCNE_ALLEVENTS);
   CreateShortcutOrTell(owner, letter);
   char16_t tooltip[kTooltipUnits];
-  if (BuildOpenTooltip(static_cast<char16_t>(letter), tooltip, kTooltipUnits) != 1) return -1;
+  if (BuildOpenTooltip(static_cast<char16_t>(letter), Volume().Generation, tooltip,
+                       kTooltipUnits) != 1) {
+    return -1;
+  }
   return Volume().host.ShowDriveState(true, AsWide(tooltip)) != 0 ? 1 : -1;
 }
 
-int RunMount(HWND owner, int isNewUser, OPEN_IMAGE_RECORD* record) {
+int RunMount(HWND owner, int isNewUser, OPEN_IMAGE_WHOLE_DISK_REQUEST* request) {
+  OPEN_IMAGE_RECORD* record = &request->Record;
   if (!Confirmed(owner, isNewUser)) return 0;
   if (IsDriverIdle(owner) != 1) {
     ShowMountInfo(owner, kAlreadyOpenText);
@@ -257,9 +284,10 @@ int RunMount(HWND owner, int isNewUser, OPEN_IMAGE_RECORD* record) {
   wchar_t letter = 0;
   const int chosen = ChooseDriveLetter(owner, &letter);
   if (chosen != 1) return chosen;
-  if (FillRecord(owner, isNewUser, letter, record) != 1) return -1;
+  DWORD bytes = 0;
+  if (FillRecord(owner, isNewUser, letter, request, &bytes) != 1) return -1;
   ClearStaleLinks(letter);
-  if (LinkAndAttach(owner, letter, record) != 1) return -1;
+  if (LinkAndAttach(owner, letter, request, bytes) != 1) return -1;
   // From here on a failure is locked quietly through this letter, even when
   // the driver attaches only after the wait gave up: the close request
   // queues behind the open.
@@ -276,9 +304,10 @@ int RunMount(HWND owner, int isNewUser, OPEN_IMAGE_RECORD* record) {
 
 int OpenCryptDsk(HWND owner, int isNewUser) {
   Volume().CurrentDriveLetter = 0;
-  // The record holds the disk key: it is wiped on every path out.
-  Wiped<OPEN_IMAGE_RECORD> record;
-  return RunMount(owner, isNewUser, &record.get());
+  Volume().Generation = 0;
+  // The request holds the disk keys: it is wiped on every path out.
+  Wiped<OPEN_IMAGE_WHOLE_DISK_REQUEST> request;
+  return RunMount(owner, isNewUser, &request.get());
 }
 
 void StopFormatHook() {

@@ -1,5 +1,6 @@
 #include "volume_rules.h"
 
+#include "cryptdsk_protocol.h"
 #include "path_buffer.h"
 #include "volume_texts.h"
 
@@ -19,6 +20,13 @@ int Concatenate(const char16_t* const* pieces, size_t count, char16_t* out, size
   out[at] = 0;
   *length = at;
   return 1;
+}
+
+// The tooltip's protection line; empty for an unknown generation.
+const char16_t* ProtectionLine(uint32_t generation) {
+  if (generation == cryptdsk::kGenerationWholeDisk) return CT_U(CT_PROTECTION_WHOLE_DRIVE);
+  if (generation == cryptdsk::kGenerationHeadOnly) return CT_U(CT_PROTECTION_FIRST_SECTORS);
+  return u"";
 }
 
 }  // namespace
@@ -80,12 +88,22 @@ int BuildLetterMessage(char16_t letter, const char16_t* reasons, char16_t* out, 
   return 0;
 }
 
-int BuildOpenTooltip(char16_t letter, char16_t* out, size_t units) {
-  const size_t length = sizeof(kOpenTooltipTemplate) / sizeof(kOpenTooltipTemplate[0]);
-  if (length > units) return 0;
-  for (size_t i = 0; i < length; ++i) out[i] = static_cast<char16_t>(kOpenTooltipTemplate[i]);
-  out[11] = letter;
-  return 1;
+int BuildOpenTooltip(char16_t letter, uint32_t generation, char16_t* out, size_t units) {
+  char16_t head[sizeof(kOpenTooltipTemplate) / sizeof(kOpenTooltipTemplate[0])];
+  for (size_t i = 0; i < sizeof(head) / sizeof(head[0]); ++i) head[i] = kOpenTooltipTemplate[i];
+  head[11] = letter;
+  const char16_t* protection = ProtectionLine(generation);
+  const char16_t* pieces[3] = {head, u"\n", protection};
+  const size_t count = protection[0] != 0 ? 3 : 1;
+  size_t length = 0;
+  if (Concatenate(pieces, count, out, units, &length) == 1) return 1;
+  if (units > 0) out[0] = 0;
+  return 0;
+}
+
+uint64_t ContainerFileBytes(uint64_t diskBytes, uint32_t generation) {
+  if (generation != cryptdsk::kGenerationWholeDisk) return diskBytes;
+  return diskBytes + cryptdsk::kWholeDiskBackupAreaBytes;
 }
 
 char16_t FirstListedDriveLetter(const char16_t* list) {

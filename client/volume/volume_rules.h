@@ -38,10 +38,16 @@ bool IsWindows7OrLater(unsigned long major, unsigned long minor);
 int BuildLetterMessage(char16_t letter, const char16_t* reasons, char16_t* out, size_t units);
 constexpr size_t kLetterMessageUnits = 780;
 
-// The Open tooltip with the letter in its blank. 1, or 0 when it does not
-// fit `units`.
-int BuildOpenTooltip(char16_t letter, char16_t* out, size_t units);
+// The Open tooltip with the letter in its blank and, for a known
+// generation (cryptdsk::kGenerationHeadOnly or kGenerationWholeDisk), a last
+// line naming the protection. 1, or 0 when it does not fit `units` (out
+// empty then).
+int BuildOpenTooltip(char16_t letter, uint32_t generation, char16_t* out, size_t units);
 constexpr size_t kTooltipUnits = 128;
+
+// The size of a new container file for a disk of diskBytes: the disk, and
+// for the whole-disk generation the backup area after it.
+uint64_t ContainerFileBytes(uint64_t diskBytes, uint32_t generation);
 
 // The first drive letter of a path-name list ("E:\", "C:\mnt\x\", ...,
 // each terminated, the list ending with an empty entry), or 0 when the first

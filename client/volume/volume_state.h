@@ -5,6 +5,8 @@
 
 #include <windows.h>
 
+#include <stdint.h>
+
 #include "path_buffer.h"
 #include "volume_operations.h"
 
@@ -21,6 +23,10 @@ struct VolumeState {
 
   // The letter of the open drive ('H' to 'Z'), 0 when none is open.
   int CurrentDriveLetter = 0;
+  // The generation of the logged-in user's container
+  // (cryptdsk::kGenerationHeadOnly or kGenerationWholeDisk), read with the
+  // disk key at mount; 0 until then and after the lock.
+  uint32_t Generation = 0;
   // The control device could not be opened at all.
   bool DriverUnavailable = false;
   // The last lock failed because the file system was in use.

@@ -25,7 +25,7 @@ void DialogBase::LimitText(int id, int units) {
   SendDlgItemMessageW(window_, id, EM_SETLIMITTEXT, static_cast<WPARAM>(units), 0);
 }
 
-INT_PTR DialogBase::Handle(UINT message, WPARAM wParam) {
+INT_PTR DialogBase::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
   switch (message) {
     case WM_INITDIALOG:
       OnInit();
@@ -39,6 +39,9 @@ INT_PTR DialogBase::Handle(UINT message, WPARAM wParam) {
       if (HIWORD(wParam) != BN_CLICKED) return FALSE;
       OnCommand(LOWORD(wParam));
       return TRUE;
+    case WM_CTLCOLORSTATIC:
+      return reinterpret_cast<INT_PTR>(
+          OnStaticColour(reinterpret_cast<HDC>(wParam), reinterpret_cast<HWND>(lParam)));
     default:
       return FALSE;
   }
@@ -53,7 +56,7 @@ INT_PTR CALLBACK DialogBase::Procedure(HWND window, UINT message, WPARAM wParam,
   }
   if (self == nullptr) return FALSE;
   try {
-    return self->Handle(message, wParam);
+    return self->Handle(message, wParam, lParam);
   } catch (...) {
     ShowGeneralError(window);
     return TRUE;

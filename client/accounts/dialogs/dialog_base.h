@@ -18,6 +18,9 @@ class DialogBase {
   // Centres the dialog; the general error ends the program when that fails.
   virtual void OnInit();
   virtual void OnCommand(int id) = 0;
+  // The brush behind a static control's text (WM_CTLCOLORSTATIC), with the
+  // colours set on `dc`; null leaves the system's.
+  virtual HBRUSH OnStaticColour(HDC /*dc*/, HWND /*control*/) { return nullptr; }
 
   // Ends the dialog with `result` and posts `message` to the main window.
   void EndAndPost(INT_PTR result, UINT message);
@@ -27,7 +30,7 @@ class DialogBase {
 
  private:
   static INT_PTR CALLBACK Procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
-  INT_PTR Handle(UINT message, WPARAM wParam);
+  INT_PTR Handle(UINT message, WPARAM wParam, LPARAM lParam);
 
   HWND window_ = nullptr;
 };

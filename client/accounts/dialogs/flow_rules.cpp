@@ -68,8 +68,10 @@ int BuildRecoveredPasswordMessage(const char16_t* password, char16_t* out, size_
   return 1;
 }
 
-unsigned long long FreeSpaceFigureMb(unsigned long long freeBytes, unsigned long long sizeMb) {
+unsigned long long FreeSpaceFigureMb(unsigned long long freeBytes, unsigned long long sizeMb,
+                                     unsigned long long extraBytes) {
   constexpr unsigned long long kMiB = 1048576;
-  if (freeBytes <= (sizeMb + 1) * kMiB) return 0;
-  return (freeBytes - sizeMb * kMiB) / kMiB;
+  const unsigned long long container = sizeMb * kMiB + extraBytes;
+  if (freeBytes <= container + kMiB) return 0;
+  return (freeBytes - container) / kMiB;
 }

@@ -42,13 +42,15 @@ constexpr unsigned kMaximumStorageMb = 9999;
 // goes to *megabytes when accepted.
 StorageSize CheckStorageSize(const char16_t* digits, unsigned* megabytes);
 
+// The free-space figure of the storage screen in whole MB: what stays free
+// after a container of sizeMb and `extraBytes` (the whole-drive container's
+// backup area), or 0 when that would leave less than 1 MB.
+unsigned long long FreeSpaceFigureMb(unsigned long long freeBytes, unsigned long long sizeMb,
+                                     unsigned long long extraBytes = 0);
+
 // folder, a backslash if missing, name, ".cryptdsk", lower-cased into out.
 // 1 built; 0 the whole would exceed 260 units (the file-name length
 // refusal); -1 the folder with its backslash does not fit.
-// The free-space figure of the storage screen in whole MB: what stays free
-// after a container of sizeMb, or 0 when that would leave less than 1 MB.
-unsigned long long FreeSpaceFigureMb(unsigned long long freeBytes, unsigned long long sizeMb);
-
 int BuildStorageFilePath(const char16_t* folder, const char16_t* name, PathBuffer<char16_t>* out);
 
 // Units of the recovered-password message's buffer, terminator included.

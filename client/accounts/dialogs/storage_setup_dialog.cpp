@@ -1,4 +1,5 @@
-// Setup Your Cryptelle (808): storage name, size and folder of a new user.
+// Setup Your Cryptelle (808): storage name, size and folder of a new user,
+// and whether the whole drive is encrypted (checked at first).
 #include <shlobj.h>
 #include <stdio.h>
 #include <stdlib.h>
@@ -7,6 +8,7 @@
 #include "client_dialogs.h"
 #include "dialog_messages.h"
 #include "client_texts.h"
+#include "cryptdsk_protocol.h"
 #include "dialog_base.h"
 #include "dialog_common.h"
 #include "flow_rules.h"
@@ -20,23 +22,39 @@
 namespace {
 
 constexpr int kInputs[] = {
-    IDC_STORAGE_NAME, IDC_STORAGE_SIZE,  IDC_STORAGE_FOLDER, IDC_STORAGE_FREE, IDOK,
-    IDCANCEL,         IDC_STORAGE_BROWSE};
+    IDC_STORAGE_NAME, IDC_STORAGE_SIZE,   IDC_STORAGE_FOLDER,     IDC_STORAGE_FREE, IDOK,
+    IDCANCEL,         IDC_STORAGE_BROWSE, IDC_STORAGE_WHOLE_DRIVE};
 constexpr int kBrowseButtons[] = {IDOK, IDCANCEL, IDC_STORAGE_BROWSE};
 
 void DeleteIfNamed(const wchar_t* path) {
   if (path[0] != 0) DeleteFileW(path);
 }
 
-// Writes the free-space figure for the folder in 403 and a size in MB.
+// Writes the free-space figure for the folder in 403 and a size in MB; a
+// whole-drive container takes its backup area on top.
 int WriteFreeSpace(HWND dialog, unsigned long long sizeMb) {
   wchar_t folder[kPathBufferUnits];
   ReadControlText(dialog, IDC_STORAGE_FOLDER, folder, ARRAYSIZE(folder));
   ULARGE_INTEGER available;
   if (!GetDiskFreeSpaceExW(folder, &available, nullptr, nullptr)) return -1;
+  const bool wholeDrive = IsDlgButtonChecked(dialog, IDC_STORAGE_WHOLE_DRIVE) == BST_CHECKED;
+  const unsigned long long extra = wholeDrive ? cryptdsk::kWholeDiskBackupAreaBytes : 0;
   wchar_t figure[24];
-  swprintf(figure, ARRAYSIZE(figure), L"%llu", FreeSpaceFigureMb(available.QuadPart, sizeMb));
+  swprintf(figure, ARRAYSIZE(figure), L"%llu",
+           FreeSpaceFigureMb(available.QuadPart, sizeMb, extra));
   return SetDlgItemTextW(dialog, IDC_STORAGE_FREE, figure) ? 1 : -1;
+}
+
+// The figure again after the check box changed, when the size is a number;
+// nothing is refused here.
+void RefreshFreeSpace(HWND dialog) {
+  wchar_t size[5] = {};
+  ReadControlText(dialog, IDC_STORAGE_SIZE, size, ARRAYSIZE(size));
+  unsigned accepted = 0;
+  const StorageSize read = CheckStorageSize(AsUtf16(size), &accepted);
+  if (read == StorageSize::kEmpty || read == StorageSize::kNotANumber) return;
+  const unsigned long long sizeMb = wcstoul(size, nullptr, 10);
+  if (sizeMb != 0) WriteFreeSpace(dialog, sizeMb);
 }
 
 // 1 written; 0 the size is not a number (refused); -1 an empty or zero size.
@@ -90,6 +108,7 @@ class StorageSetupDialog : public DialogBase {
 
   void OnCommand(int id) override {
     if (id == IDC_STORAGE_BROWSE) Browse();
+    if (id == IDC_STORAGE_WHOLE_DRIVE) RefreshFreeSpace(window());
     if (id == IDCANCEL) Cancel();
     if (id == IDOK) Create();
   }
@@ -108,7 +127,8 @@ class StorageSetupDialog : public DialogBase {
     LimitText(IDC_STORAGE_SIZE, 4);
     if (!SetDlgItemTextW(window(), IDC_STORAGE_NAME, AsWide(name.c_str())) ||
         !SetDlgItemTextW(window(), IDC_STORAGE_SIZE, L"999") ||
-        !SetDlgItemTextW(window(), IDC_STORAGE_FOLDER, AsWide(folder.c_str()))) {
+        !SetDlgItemTextW(window(), IDC_STORAGE_FOLDER, AsWide(folder.c_str())) ||
+        !CheckDlgButton(window(), IDC_STORAGE_WHOLE_DRIVE, BST_CHECKED)) {
       return -1;
     }
     return WriteFreeSpace(window(), 999);
@@ -145,6 +165,8 @@ class StorageSetupDialog : public DialogBase {
     MustCloseProgram = false;  // a fault of an earlier screen is over
     WipeText(StorageFilePath);
     Volume().CurrentDriveLetter = 0;
+    // Decides the generation of the key file and container written next.
+    WantWholeDriveEncryption = IsDlgButtonChecked(window(), IDC_STORAGE_WHOLE_DRIVE) == BST_CHECKED;
     WaitCursor wait;
     const int result = CreateUserStorage(window());
     if (result == 1) {

@@ -131,3 +131,9 @@ TEST(FreeSpaceFigure, IsWhatStaysFreeAfterTheChosenSize) {
   EXPECT_EQ(FreeSpaceFigureMb(2097152000ull, 500), 1500u);
   EXPECT_EQ(FreeSpaceFigureMb(0, 5), 0u);
 }
+
+TEST(FreeSpaceFigure, CountsTheWholeDriveContainersBackupArea) {
+  EXPECT_EQ(FreeSpaceFigureMb(1048576000ull + 4096, 999, 4096), 0u);
+  EXPECT_EQ(FreeSpaceFigureMb(1048576001ull + 4096, 999, 4096), 1u);
+  EXPECT_EQ(FreeSpaceFigureMb(2097152000ull, 500, 4096), 1499u);
+}

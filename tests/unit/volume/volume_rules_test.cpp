@@ -4,6 +4,7 @@
 
 #include <string>
 
+#include "cryptdsk_protocol.h"
 #include "volume_texts.h"
 
 namespace {
@@ -78,8 +79,31 @@ TEST(VolumeRules, LetterMessageThatDoesNotFitIsEmpty) {
 
 TEST(VolumeRules, OpenTooltipCarriesTheLetter) {
   char16_t out[kTooltipUnits];
-  ASSERT_EQ(BuildOpenTooltip(u'K', out, kTooltipUnits), 1);
+  ASSERT_EQ(BuildOpenTooltip(u'K', 0, out, kTooltipUnits), 1);
   EXPECT_EQ(std::u16string(out), u"Cryptelle (K:) - Open\n\nRight-Click for options.");
+}
+
+TEST(VolumeRules, OpenTooltipNamesEachGenerationsProtectionOnItsLastLine) {
+  char16_t out[kTooltipUnits];
+  ASSERT_EQ(BuildOpenTooltip(u'H', cryptdsk::kGenerationWholeDisk, out, kTooltipUnits), 1);
+  EXPECT_EQ(
+      std::u16string(out),
+      u"Cryptelle (H:) - Open\n\nRight-Click for options.\nProtection: whole drive encrypted");
+  ASSERT_EQ(BuildOpenTooltip(u'H', cryptdsk::kGenerationHeadOnly, out, kTooltipUnits), 1);
+  EXPECT_EQ(std::u16string(out),
+            u"Cryptelle (H:) - Open\n\nRight-Click for options.\n"
+            u"Protection: only the first sectors encrypted");
+}
+
+TEST(VolumeRules, OpenTooltipThatDoesNotFitIsEmpty) {
+  char16_t out[60];
+  EXPECT_EQ(BuildOpenTooltip(u'H', cryptdsk::kGenerationWholeDisk, out, 60), 0);
+  EXPECT_EQ(out[0], 0);
+}
+
+TEST(VolumeRules, OnlyAWholeDiskContainerFileIsLargerThanItsDisk) {
+  EXPECT_EQ(ContainerFileBytes(5242880, cryptdsk::kGenerationHeadOnly), 5242880u);
+  EXPECT_EQ(ContainerFileBytes(5242880, cryptdsk::kGenerationWholeDisk), 5242880u + 4096);
 }
 
 TEST(VolumeRules, FirstListedDriveLetterComesFromADriveRootOnly) {
