@@ -45,7 +45,9 @@ bool ReadPath(const uint8_t* payload, char16_t path[kPathBufferUnits]) {
 
 }  // namespace
 
-bool IsKeyFileV2(const uint8_t* bytes, size_t size) { return IsSealedFileV2(kLayout, bytes, size); }
+bool IsKeyFileV2(const uint8_t* bytes, size_t size) {
+  return IsSealedFileV2(kLayout, bytes, size);
+}
 
 bool KeyFileV2HeaderAccepted(const uint8_t* bytes, size_t size) {
   return SealedFileV2HeaderAccepted(kLayout, bytes, size);
@@ -68,8 +70,8 @@ int BuildKeyFileV2(const Argon2idParameters& parameters, const uint8_t salt[kKey
   payload.get()[kPathLengthOffset] = static_cast<uint8_t>(units);
   payload.get()[kPathLengthOffset + 1] = static_cast<uint8_t>(units >> 8);
   StoreUtf16Le(storagePath, units, payload.get() + kPathOffset);
-  return SealFileV2(kLayout, parameters, salt, secret->bytes, secret->length, payload.get(),
-                    memory, out);
+  return SealFileV2(kLayout, parameters, salt, secret->bytes, secret->length, payload.get(), memory,
+                    out);
 }
 
 int OpenKeyFileV2(const uint8_t* bytes, size_t size, const char16_t* password, KdfMemory memory,

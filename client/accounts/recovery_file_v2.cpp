@@ -60,8 +60,8 @@ bool IsRecoveryFileV2(const uint8_t* bytes, size_t size) {
 
 int BuildRecoveryFileV2(const Argon2idParameters& parameters,
                         const uint8_t salt[kKeyFileV2SaltSize], const char16_t* password,
-                        const char16_t* const answers[kRecoveryFileV2AnswerCount],
-                        KdfMemory memory, uint8_t out[kRecoveryFileV2Size]) {
+                        const char16_t* const answers[kRecoveryFileV2AnswerCount], KdfMemory memory,
+                        uint8_t out[kRecoveryFileV2Size]) {
   memset(out, 0, kRecoveryFileV2Size);
   const size_t units = Utf16Length(password);
   Wiped<JoinedAnswers> secret;
@@ -70,13 +70,13 @@ int BuildRecoveryFileV2(const Argon2idParameters& parameters,
   Wiped<uint8_t[kPayloadSize]> payload;
   StoreLe16(payload.get(), units);
   StoreUtf16Le(password, units, payload.get() + kPasswordOffset);
-  return SealFileV2(kLayout, parameters, salt, secret->bytes, secret->length, payload.get(),
-                    memory, out);
+  return SealFileV2(kLayout, parameters, salt, secret->bytes, secret->length, payload.get(), memory,
+                    out);
 }
 
 int OpenRecoveryFileV2(const uint8_t* bytes, size_t size,
-                       const char16_t* const answers[kRecoveryFileV2AnswerCount],
-                       KdfMemory memory, char16_t password[kPathBufferUnits]) {
+                       const char16_t* const answers[kRecoveryFileV2AnswerCount], KdfMemory memory,
+                       char16_t password[kPathBufferUnits]) {
   Wiped<JoinedAnswers> secret;
   if (!JoinAnswers(answers, &secret.get())) return -1;
   Wiped<uint8_t[kPayloadSize]> payload;

@@ -23,12 +23,12 @@ bool IsRecoveryFileV2(const uint8_t* bytes, size_t size);
 // password or an answer longer than 260 units, or no memory (out all zero).
 int BuildRecoveryFileV2(const Argon2idParameters& parameters,
                         const uint8_t salt[kKeyFileV2SaltSize], const char16_t* password,
-                        const char16_t* const answers[kRecoveryFileV2AnswerCount],
-                        KdfMemory memory, uint8_t out[kRecoveryFileV2Size]);
+                        const char16_t* const answers[kRecoveryFileV2AnswerCount], KdfMemory memory,
+                        uint8_t out[kRecoveryFileV2Size]);
 
 // Opens a recovery file. 1 password written; 0 wrong answers or altered file
 // (nothing written); -1 not a second-generation recovery file, parameters out
 // of range, an answer longer than 260 units, or no memory (nothing written).
 int OpenRecoveryFileV2(const uint8_t* bytes, size_t size,
-                       const char16_t* const answers[kRecoveryFileV2AnswerCount],
-                       KdfMemory memory, char16_t password[kPathBufferUnits]);
+                       const char16_t* const answers[kRecoveryFileV2AnswerCount], KdfMemory memory,
+                       char16_t password[kPathBufferUnits]);

@@ -42,13 +42,13 @@ size_t MacOffset(const SealedFileV2Layout& layout) {
 }
 
 // Argon2id of the secret into the two wrapping keys. 1 or -1.
-int DeriveWrapKeys(const Argon2idParameters& parameters, const uint8_t* salt,
-                   const uint8_t* secret, size_t secretSize, KdfMemory memory, WrapKeys* keys) {
+int DeriveWrapKeys(const Argon2idParameters& parameters, const uint8_t* salt, const uint8_t* secret,
+                   size_t secretSize, KdfMemory memory, WrapKeys* keys) {
   const size_t memorySize = Argon2idMemorySize(parameters);
   void* work = memorySize == 0 ? nullptr : memory.Allocate(memorySize);
   if (work == nullptr) return -1;
-  const Argon2idInputs inputs = {secret, secretSize, salt,    kKeyFileV2SaltSize,
-                                 nullptr, 0,         nullptr, 0};
+  const Argon2idInputs inputs = {secret,  secretSize, salt,    kKeyFileV2SaltSize,
+                                 nullptr, 0,          nullptr, 0};
   const int derived = Argon2id(parameters, inputs, work, memorySize,
                                reinterpret_cast<uint8_t*>(keys), sizeof(WrapKeys));
   SecureWipe(work, memorySize);
@@ -128,8 +128,7 @@ int UnsealFileV2(const SealedFileV2Layout& layout, const uint8_t* bytes, size_t 
   if (!SealedFileV2HeaderAccepted(layout, bytes, size)) return -1;
   const Argon2idParameters parameters = SealedFileV2Parameters(bytes);
   Wiped<WrapKeys> wrap;
-  if (DeriveWrapKeys(parameters, bytes + kSaltOffset, secret, secretSize, memory, &wrap.get()) !=
-      1)
+  if (DeriveWrapKeys(parameters, bytes + kSaltOffset, secret, secretSize, memory, &wrap.get()) != 1)
     return -1;
 
   uint8_t mac[kSealedFileV2MacSize];

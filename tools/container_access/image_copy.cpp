@@ -45,26 +45,32 @@ int ForEachRun(const uint8_t* chunk, uint32_t length, bool keepFirst, Emit emit)
   return length > begin ? emit(begin, length, runZero) : 0;
 }
 
+// Whether holes of the container read as plain zeros past its head: only in
+// the first generation, which stores those sectors as written.
+bool ZerosStoredAsZeros(const ContainerFile& container) {
+  return container.generation() != cryptdsk::kGenerationWholeDisk;
+}
+
 // Where the next stored data at or after offset starts, aligned down to a
-// chunk; size when there is none. Past the head only: holes there read as
-// zeros, which is their plain form too.
-int64_t NextDataChunk(int fd, int64_t offset, int64_t size) {
-  if (offset < static_cast<int64_t>(kChunkBytes)) return offset;
-  const off_t data = lseek(fd, offset, SEEK_DATA);
+// chunk; size when there is none. Past the head only, and only where holes
+// read as zeros in plain form too.
+int64_t NextDataChunk(const ContainerFile& container, int64_t offset, int64_t size) {
+  if (offset < static_cast<int64_t>(kChunkBytes) || !ZerosStoredAsZeros(container)) return offset;
+  const off_t data = lseek(container.fd(), offset, SEEK_DATA);
   if (data < 0) return errno == ENXIO ? size : offset;  // no SEEK_DATA: read it all
   return std::max<int64_t>(offset, data - data % kChunkBytes);
 }
 
 }  // namespace
 
-int ExportImage(const ContainerFile& container, const AesKeySchedule& schedule, int outFd,
+int ExportImage(const ContainerFile& container, const cryptdsk::ImageCipher& cipher, int outFd,
                 std::string* reason) {
   std::vector<uint8_t> chunk(kChunkBytes);
   const int64_t size = container.size();
   int64_t offset = 0;
-  while ((offset = NextDataChunk(container.fd(), offset, size)) < size) {
+  while ((offset = NextDataChunk(container, offset, size)) < size) {
     const uint32_t length = static_cast<uint32_t>(std::min<int64_t>(kChunkBytes, size - offset));
-    if (const int error = container.Read(schedule, offset, chunk.data(), length)) {
+    if (const int error = container.Read(cipher, offset, chunk.data(), length)) {
       *reason = ErrnoText("cannot read the container", error);
       return -1;
     }
@@ -84,10 +90,10 @@ int ExportImage(const ContainerFile& container, const AesKeySchedule& schedule, 
   return 1;
 }
 
-int ImportImage(const ContainerFile& container, const AesKeySchedule& schedule, int inFd,
+int ImportImage(const ContainerFile& container, const cryptdsk::ImageCipher& cipher, int inFd,
                 std::string* reason) {
   std::vector<uint8_t> chunk(kChunkBytes);
-  bool canPunch = true;
+  bool canPunch = ZerosStoredAsZeros(container);
   const int64_t size = container.size();
   for (int64_t offset = 0; offset < size;) {
     const uint32_t length = static_cast<uint32_t>(std::min<int64_t>(kChunkBytes, size - offset));
@@ -105,7 +111,7 @@ int ImportImage(const ContainerFile& container, const AesKeySchedule& schedule, 
             if (errno != EOPNOTSUPP && errno != ENOSYS) return errno;
             canPunch = false;
           }
-          return container.Write(schedule, offset + b, chunk.data() + b, e - b);
+          return container.Write(cipher, offset + b, chunk.data() + b, e - b);
         });
     if (error != 0) {
       *reason = ErrnoText("cannot write the container", error);

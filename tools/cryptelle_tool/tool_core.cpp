@@ -230,15 +230,15 @@ int KdfArguments(Run& run, const Arguments& args, Argon2idParameters* parameters
 }
 
 // A new first-generation key file. 1, 0 or -1 as the commands.
-int BuildFirstGenerationKeyFile(Run& run, const SecretText& storagePath,
-                                const SecretText& password, uint8_t out[kUserKeyFileSize]) {
+int BuildFirstGenerationKeyFile(Run& run, const SecretText& storagePath, const SecretText& password,
+                                uint8_t out[kUserKeyFileSize]) {
   Wiped<uint8_t[kAccountSaltSize]> salt;
   Wiped<uint8_t[kUserKeyMaterialSize]> keyMaterial;
   if (run.Random(salt.get(), kAccountSaltSize) != 1 ||
       run.Random(keyMaterial.get(), kUserKeyMaterialSize) != 1)
     return -1;
-  const int built = BuildUserKeyFile(salt.get(), keyMaterial.get(), storagePath, password,
-                                     DeriveAccountKey, out);
+  const int built =
+      BuildUserKeyFile(salt.get(), keyMaterial.get(), storagePath, password, DeriveAccountKey, out);
   if (built == 0)
     return run.Refuse(
         "the storage path has a character above U+00FF and cannot go into a key file");
@@ -252,8 +252,8 @@ int BuildSecondGenerationKeyFile(Run& run, const Argon2idParameters& parameters,
                                  uint8_t out[kKeyFileV2Size]) {
   Wiped<uint8_t[kKeyFileV2SaltSize]> salt;
   if (run.Random(salt.get(), kKeyFileV2SaltSize) != 1) return -1;
-  if (BuildKeyFileV2(parameters, salt.get(), keys, storagePath, password,
-                     run.system().kdfMemory, out) != 1)
+  if (BuildKeyFileV2(parameters, salt.get(), keys, storagePath, password, run.system().kdfMemory,
+                     out) != 1)
     return run.Fail("cannot build the key file: no memory for Argon2id of " +
                     std::to_string(parameters.MemoryKiB) + " KiB");
   return 1;
@@ -321,8 +321,8 @@ int RewriteKeyFile(Run& run, const OpenedKeyFile& opened, const SecretText& newP
                    uint8_t out[kUserKeyFileSize], size_t* size) {
   if (opened.file.secondGeneration) {
     *size = kKeyFileV2Size;
-    return BuildSecondGenerationKeyFile(run, SealedFileV2Parameters(opened.file.bytes),
-                                        opened.keys, opened.path, newPassword, out);
+    return BuildSecondGenerationKeyFile(run, SealedFileV2Parameters(opened.file.bytes), opened.keys,
+                                        opened.path, newPassword, out);
   }
   *size = kUserKeyFileSize;
   if (RewrapUserKeyFile(opened.file.bytes, opened.keyMaterial, newPassword, DeriveAccountKey,
@@ -344,17 +344,17 @@ int ChangePassword(Run& run, const Arguments& args) {
   if (result != 1) return result;
   Wiped<uint8_t[kUserKeyFileSize]> changed;
   size_t changedSize = 0;
-  if ((result = RewriteKeyFile(run, opened.get(), newPassword.get(), changed.get(),
-                               &changedSize)) != 1)
+  if ((result =
+           RewriteKeyFile(run, opened.get(), newPassword.get(), changed.get(), &changedSize)) != 1)
     return result;
   // Refuse before anything changes when the recovery file cannot hold it.
   const bool second = opened->file.secondGeneration;
   Wiped<RecoveryBytes> recovery;
   if (withRecovery &&
-      (result = run.BuildRecovery(newPassword.get(), answers, second,
-                                  second ? SealedFileV2Parameters(opened->file.bytes)
-                                         : Argon2idParameters{},
-                                  &recovery.get())) != 1)
+      (result = run.BuildRecovery(
+           newPassword.get(), answers, second,
+           second ? SealedFileV2Parameters(opened->file.bytes) : Argon2idParameters{},
+           &recovery.get())) != 1)
     return result;
   if ((result = run.ReplaceKeyFile(args.keyFile, changed.get(), changedSize)) != 1) return result;
   // The earlier recovery file holds the earlier password: it goes either way.
@@ -447,7 +447,8 @@ int RunTool(int argc, const char* const* argv, FILE* in, FILE* out, FILE* err,
   }
   Run run(in, out, err, system);
   Arguments args;
-  return ExitStatus(ParseArguments(argc, argv, &args) ? RunCommand(run, args) : run.Fail(kToolUsage));
+  return ExitStatus(ParseArguments(argc, argv, &args) ? RunCommand(run, args)
+                                                      : run.Fail(kToolUsage));
 }
 
 int PrintRefusal(FILE* err, const std::string& reason) {

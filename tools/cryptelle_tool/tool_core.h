@@ -57,8 +57,8 @@ int PrintFailure(FILE* err, const std::string& reason);
 // else.
 struct ToolOption {
   const char* name;
-  const char** value;      // for "--name value"
-  bool* flag = nullptr;    // for "--name" alone (value is nullptr)
+  const char** value;    // for "--name value"
+  bool* flag = nullptr;  // for "--name" alone (value is nullptr)
 };
 bool ParseOptions(int argc, const char* const* argv, std::initializer_list<ToolOption> options);
 

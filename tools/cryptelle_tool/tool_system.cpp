@@ -2,11 +2,10 @@
 
 #include <errno.h>
 #include <fcntl.h>
+#include <stdlib.h>
 #include <string.h>
 #include <sys/random.h>
 #include <unistd.h>
-
-#include <stdlib.h>
 
 #include "secure_wipe.h"
 
@@ -45,9 +44,9 @@ void ReleaseKdfMemory(void* memory, size_t size) {
 }  // namespace
 
 ToolSystem DefaultToolSystem() {
-  return ToolSystem{SystemRandomBytes, OpenFile, ::read,   ::write,
-                    ::fsync,           ::close,  ::rename, ::unlink,
-                    {malloc, ReleaseKdfMemory}};
+  return ToolSystem{SystemRandomBytes, OpenFile, ::read,
+                    ::write,           ::fsync,  ::close,
+                    ::rename,          ::unlink, {malloc, ReleaseKdfMemory}};
 }
 
 StoreWrite ToolFileStore::CreateNewAndWrite(const char* path, const uint8_t* bytes, size_t length) {
@@ -143,19 +142,5 @@ int ReadUserKeyFile(const ToolSystem& system, const char* path, UserKeyFileBytes
   *reason = std::string("key file ") + path +
             (secondMagic ? " starts as a second-generation key file but is not 736 bytes"
                          : " is shorter than 804 bytes and not a second-generation key file");
-  return -1;
-}
-
-int ReadKeyFile(const ToolSystem& system, const char* path, uint8_t* file, std::string* reason) {
-  size_t size = 0;
-  bool whole = false;
-  int error = 0;
-  if (ReadFilePrefix(system, path, file, kUserKeyFileSize, &size, &whole, &error) != 1) {
-    *reason = std::string("cannot read key file ") + path + ": " +
-              (error == ELOOP ? "it is a symbolic link, which is never followed" : strerror(error));
-    return -1;
-  }
-  if (size == kUserKeyFileSize) return 1;
-  *reason = std::string("key file ") + path + " is shorter than 804 bytes";
   return -1;
 }

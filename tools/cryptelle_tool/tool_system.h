@@ -67,6 +67,3 @@ struct UserKeyFileBytes {
 // is not 736 bytes).
 int ReadUserKeyFile(const ToolSystem& system, const char* path, UserKeyFileBytes* file,
                     std::string* reason);
-
-// The first 804 bytes of a first-generation key file. 1, or -1 with *reason.
-int ReadKeyFile(const ToolSystem& system, const char* path, uint8_t* file, std::string* reason);

@@ -1,5 +1,5 @@
-// nbdkit plugin: a user's container served as its plain disk, through the
-// same transfer procedures as the driver. The password comes from a file, an
+// nbdkit plugin: a user's container of either generation served as its plain
+// disk, through the same transfer procedures as the driver. The password comes from a file, an
 // inherited descriptor or the terminal, never from the command line, and a
 // wrong one stops nbdkit before it serves anything.
 
@@ -30,7 +30,7 @@ struct PluginState {
   bool readOnly = false;
   char* password = nullptr;  // from nbdkit_read_password; wiped before it is freed
   size_t passwordLength = 0;
-  Wiped<AesKeySchedule> schedule;
+  Wiped<cryptdsk::ImageCipher> cipher;
   ContainerFile file;
 };
 
@@ -93,8 +93,8 @@ int ConfigComplete() {
   }
   if (state.password == nullptr && ReadPassword("-") == -1) return -1;
   std::string reason;
-  const int unlocked = UnlockDiskKey(state.keyFile.c_str(), state.password, state.passwordLength,
-                                     &state.schedule.get(), &reason);
+  const int unlocked = UnlockDisk(state.keyFile.c_str(), state.password, state.passwordLength,
+                                  &state.cipher.get(), &reason);
   ForgetPassword();
   if (unlocked != 1) {
     nbdkit_error("%s", reason.c_str());
@@ -102,7 +102,7 @@ int ConfigComplete() {
   }
   const auto access =
       state.readOnly ? ContainerFile::Access::kReadOnly : ContainerFile::Access::kReadWrite;
-  if (state.file.Open(state.container.c_str(), access, &reason) != 1) {
+  if (state.file.Open(state.container.c_str(), state.cipher->Generation, access, &reason) != 1) {
     nbdkit_error("%s", reason.c_str());
     return -1;
   }
@@ -111,7 +111,7 @@ int ConfigComplete() {
 
 void Unload() {
   ForgetPassword();
-  SecureWipeObject(State().schedule.get());
+  cryptdsk::ImageCipherWipe(&State().cipher.get());
   State().file.Close();
 }
 
@@ -156,7 +156,7 @@ int Fail(int error) {
 int PRead(void* /*handle*/, void* buffer, uint32_t count, uint64_t offset, uint32_t /*flags*/) {
   const PluginState& state = State();
   if (offset > static_cast<uint64_t>(INT64_MAX)) return Fail(EINVAL);
-  const int error = state.file.Read(state.schedule.get(), static_cast<int64_t>(offset),
+  const int error = state.file.Read(state.cipher.get(), static_cast<int64_t>(offset),
                                     static_cast<uint8_t*>(buffer), count);
   if (error == EINVAL)
     nbdkit_error("refused read of %u bytes at %llu: not whole sectors inside the disk", count,
@@ -167,7 +167,7 @@ int PRead(void* /*handle*/, void* buffer, uint32_t count, uint64_t offset, uint3
 int PWrite(void* /*handle*/, const void* buffer, uint32_t count, uint64_t offset, uint32_t flags) {
   const PluginState& state = State();
   if (offset > static_cast<uint64_t>(INT64_MAX)) return Fail(EINVAL);
-  int error = state.file.Write(state.schedule.get(), static_cast<int64_t>(offset),
+  int error = state.file.Write(state.cipher.get(), static_cast<int64_t>(offset),
                                static_cast<const uint8_t*>(buffer), count);
   if (error == EINVAL)
     nbdkit_error("refused write of %u bytes at %llu: not whole sectors inside the disk", count,

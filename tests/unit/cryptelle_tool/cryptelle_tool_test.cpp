@@ -584,9 +584,9 @@ TEST_F(CryptelleTool, WholeDiskChangePasswordKeepsKeysAndPathUnderAFreshSalt) {
   ASSERT_EQ(NewWholeDiskUser("old", true).status, 0);
   const Bytes before = ReadAll(Path("w.user"));
   const Bytes keys = WholeDiskKeys(Path("w.user"), u"old");
-  const Result result = Run(
-      {"change-password", "--key-file", Path("w.user"), "--recovery-file", Path("w.prf")},
-      std::string("old\nnew\n") + kGoldenAnswersUtf8);
+  const Result result =
+      Run({"change-password", "--key-file", Path("w.user"), "--recovery-file", Path("w.prf")},
+          std::string("old\nnew\n") + kGoldenAnswersUtf8);
   ASSERT_EQ(result.status, 0) << result.err;
   const Bytes after = ReadAll(Path("w.user"));
   ASSERT_EQ(after.size(), kKeyFileV2Size);

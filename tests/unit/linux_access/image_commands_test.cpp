@@ -175,4 +175,40 @@ TEST_F(ImageCommandsTest, PasswordLineMayEndInCarriageReturn) {
       << errors_;
 }
 
+class SecondGenerationImageTest : public ImageCommandsTest {
+ protected:
+  void SetUp() override {
+    ASSERT_FALSE(scratch_.path().empty());
+    ASSERT_TRUE(MakeKeyFileV2(KeyFile(), kPassword, keys_));
+    WriteFile(Container(), StoredFormV2(keys_, plain_));
+  }
+
+  Bytes keys_ = FixedXtsKeys();
+};
+
+TEST_F(SecondGenerationImageTest, ExportWritesThePlainDiskWithoutTheBackupArea) {
+  ASSERT_EQ(Export(kPassword), kToolSuccess) << errors_;
+  EXPECT_EQ(ReadFile(Image()), plain_);
+}
+
+// Zeros are stored encrypted like any data: no block of the disk may
+// become a hole, which would read back as zeros that decrypt to noise.
+TEST_F(SecondGenerationImageTest, ImportEncryptsEverySectorZerosIncluded) {
+  const Bytes changed = SamplePlainDisk(plain_.size(), 98);
+  WriteFile(Image(), changed);
+  ASSERT_EQ(Import(kPassword), kToolSuccess) << errors_;
+  EXPECT_EQ(ReadFile(Container()), StoredFormV2(keys_, changed));
+  ASSERT_EQ(unlink(Image().c_str()), 0);
+  ASSERT_EQ(Export(kPassword), kToolSuccess) << errors_;
+  EXPECT_EQ(ReadFile(Image()), changed);
+}
+
+TEST_F(SecondGenerationImageTest, ImportOfAnImageAsLargeAsTheFileIsRefused) {
+  const Bytes before = ReadFile(Container());
+  WriteFile(Image(), Bytes(before.size(), 7));
+  EXPECT_EQ(Import(kPassword), kToolRefused);
+  EXPECT_NE(errors_.find("nothing was written"), std::string::npos);
+  EXPECT_EQ(ReadFile(Container()), before);
+}
+
 }  // namespace

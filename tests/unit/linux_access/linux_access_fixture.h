@@ -1,6 +1,7 @@
-// Test fixtures for the Linux access programs: a scratch folder, a key file
-// made with the account format, and containers whose stored head is computed
-// with OpenSSL, independently of the driver's cipher code.
+// Test fixtures for the Linux access programs: a scratch folder, key files
+// of both generations made with the account formats, and containers whose
+// stored form is computed with OpenSSL, independently of the driver's cipher
+// code.
 #pragma once
 
 #include <fcntl.h>
@@ -19,6 +20,7 @@
 #include <vector>
 
 #include "account_records.h"
+#include "key_file_v2.h"
 #include "utf.h"
 
 namespace linux_access_test {
@@ -108,6 +110,54 @@ inline bool MakeKeyFile(const std::string& path, const char* password, const Byt
     return false;
   WriteFile(path, file);
   return true;
+}
+
+constexpr size_t kBackupArea = 4096;  // after a second-generation disk
+constexpr Argon2idParameters kCheapKdf = {1, 64, 1};
+
+inline Bytes FixedXtsKeys() {
+  return RandomBytes(kKeyFileV2KeysSize, 0x787473);
+}
+
+// Writes a second-generation key file for keys under password, at a test's
+// Argon2id cost.
+inline bool MakeKeyFileV2(const std::string& path, const char* password, const Bytes& keys) {
+  char16_t text[kPathBufferUnits];
+  if (Utf8ToUtf16(password, strlen(password), text) != 1) return false;
+  const Bytes salt = RandomBytes(kKeyFileV2SaltSize, 0x73616c74);
+  const KdfMemory heap = {malloc, [](void* memory, size_t) { free(memory); }};
+  Bytes file(kKeyFileV2Size);
+  if (BuildKeyFileV2(kCheapKdf, salt.data(), keys.data(), u"c:\\cryptelle\\bob.cryptdsk", text,
+                     heap, file.data()) != 1)
+    return false;
+  WriteFile(path, file);
+  return true;
+}
+
+// Sectors of a second-generation disk: AES-256-XTS under the 64-byte key,
+// the tweak the sector number as a 128-bit little-endian number.
+inline Bytes XtsSectors(const Bytes& keys, const uint8_t* data, size_t length, uint64_t firstSector,
+                        bool encrypt) {
+  Bytes out(length);
+  for (size_t at = 0; at < length; at += 512) {
+    uint8_t tweak[16] = {};
+    const uint64_t sector = firstSector + at / 512;
+    for (int k = 0; k < 8; ++k) tweak[k] = static_cast<uint8_t>(sector >> (8 * k));
+    EVP_CIPHER_CTX* context = EVP_CIPHER_CTX_new();
+    int written = 0;
+    EVP_CipherInit_ex(context, EVP_aes_256_xts(), nullptr, keys.data(), tweak, encrypt ? 1 : 0);
+    EVP_CipherUpdate(context, out.data() + at, &written, data + at, 512);
+    EVP_CIPHER_CTX_free(context);
+  }
+  return out;
+}
+
+// A second-generation container file: every sector of the plain disk
+// encrypted, then the backup area, all zero.
+inline Bytes StoredFormV2(const Bytes& keys, const Bytes& plain) {
+  Bytes stored = XtsSectors(keys, plain.data(), plain.size(), 0, true);
+  stored.resize(plain.size() + kBackupArea, 0);
+  return stored;
 }
 
 // Sector n of the head, AES-256-CBC with the IV n as a 128-bit little-endian

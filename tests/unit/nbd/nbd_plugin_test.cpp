@@ -261,4 +261,27 @@ TEST_F(NbdPluginTest, NbdcopyWritesAWholeDiskThatTheExportReturns) {
   EXPECT_EQ(ReadFile(Container()), StoredForm(key_, fresh));
 }
 
+// A second-generation user: the disk ends before the backup area, every
+// sector lands as its XTS encryption, and reads give the plain data back.
+TEST_F(NbdPluginTest, SecondGenerationDiskIsStoredAsXtsAndReadsBackPlain) {
+  const Bytes keys = FixedXtsKeys();
+  ASSERT_TRUE(MakeKeyFileV2(KeyFile(), kPassword, keys));
+  WriteFile(Container(), StoredFormV2(keys, plain_));
+  Serve();
+  NbdHandle nbd = Connect();
+  ASSERT_NE(nbd, nullptr);
+  ASSERT_EQ(nbd_get_size(nbd.get()), static_cast<int64_t>(plain_.size()));
+  const Bytes data = RandomBytes(3u << 20, 31);
+  ASSERT_EQ(nbd_pwrite(nbd.get(), data.data(), data.size(), 1u << 20, 0), 0) << nbd_get_error();
+  ASSERT_EQ(nbd_flush(nbd.get(), 0), 0);
+  std::copy(data.begin(), data.end(), plain_.begin() + (1u << 20));
+  Bytes back(plain_.size());
+  for (size_t at = 0; at < back.size(); at += 1u << 20)
+    ASSERT_EQ(nbd_pread(nbd.get(), back.data() + at, 1u << 20, at, 0), 0) << nbd_get_error();
+  EXPECT_EQ(back, plain_);
+  nbd.reset();
+  server_.Stop();
+  EXPECT_EQ(ReadFile(Container()), StoredFormV2(keys, plain_));
+}
+
 }  // namespace
