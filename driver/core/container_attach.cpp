@@ -1,6 +1,7 @@
 #include "container_attach.h"
 
 #include "cryptdsk_protocol.h"
+#include "image_cipher.h"
 #include "sector_cipher.h"
 
 namespace cryptdsk {
@@ -39,7 +40,14 @@ NtStatus CheckFacts(const ContainerFacts& facts) {
   if (facts.FileAttributes & (kFileAttributeCompressed | kFileAttributeEncrypted))
     return kStatusAccessDenied;
   if (!HostSectorSizeSupported(facts.BytesPerSector)) return kStatusNotSupported;
+  if (facts.DiskSize < 0) return kStatusUnrecognizedMedia;
   return kStatusSuccess;
+}
+
+// Sizes past int64_t are no file; they fail at the file system as before.
+bool TooSmallToCreate(uint32_t generation, uint64_t fileSize) {
+  return fileSize != 0 && fileSize <= static_cast<uint64_t>(INT64_MAX) &&
+         DiskSizeOfContainer(generation, static_cast<int64_t>(fileSize)) < 0;
 }
 
 }  // namespace
@@ -49,11 +57,14 @@ bool HostSectorSizeSupported(uint32_t bytesPerSector) {
          (bytesPerSector <= kSectorSize && kSectorSize % bytesPerSector == 0);
 }
 
-NtStatus AttachContainer(const ContainerSystem& system, uint64_t fileSize) {
+NtStatus AttachContainer(const ContainerSystem& system, uint32_t generation, uint64_t fileSize) {
+  // Refused before a file is made that could not be opened.
+  if (TooSmallToCreate(generation, fileSize)) return kStatusUnrecognizedMedia;
   NtStatus status = OpenOrCreate(system, fileSize);
   if (!IsSuccess(status)) return status;
   ContainerFacts facts{};
   status = system.Query(system.Context, &facts);
+  facts.DiskSize = DiskSizeOfContainer(generation, facts.Size);
   if (IsSuccess(status)) status = CheckFacts(facts);
   if (IsSuccess(status)) {
     // Attached first: the mount manager asks the disk as soon as the

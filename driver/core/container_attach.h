@@ -40,6 +40,7 @@ struct ContainerFacts {
   int64_t Size;             // end of file
   uint32_t Alignment;       // the file's alignment requirement
   uint32_t BytesPerSector;  // the host volume's sector size; 0: it did not say
+  int64_t DiskSize;         // set by AttachContainer from Size and the generation
 };
 
 // The kernel's side; every call on the worker thread. Create and Close work
@@ -63,10 +64,14 @@ struct ContainerSystem {
 bool HostSectorSizeSupported(uint32_t bytesPerSector);
 
 // Opens the container (creates it at `fileSize` when it is missing and a
-// size is given), checks it, publishes it and then enables the volume
-// interface, so the disk is attached before the system learns of it. Every
-// failure undoes all of it and leaves no handle open.
-NtStatus AttachContainer(const ContainerSystem& system, uint64_t fileSize);
+// size is given), checks it, publishes it with the disk size of its
+// generation and then enables the volume interface, so the disk is attached
+// before the system learns of it. Every failure undoes all of it and leaves
+// no handle open. A second-generation file (or size to create) too small to
+// hold a sector besides its backup area is refused with
+// kStatusUnrecognizedMedia; a size to create is checked before anything is
+// opened.
+NtStatus AttachContainer(const ContainerSystem& system, uint32_t generation, uint64_t fileSize);
 
 // Disables the volume interface (its failure keeps the container attached
 // unless `force`), takes the container back, flushes it and closes it.

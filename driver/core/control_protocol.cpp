@@ -13,10 +13,13 @@ namespace {
 constexpr uint32_t kRecordKeyOffset = offsetof(OPEN_IMAGE_RECORD, Key);
 constexpr uint32_t kRecordValidFlagOffset = offsetof(OPEN_IMAGE_RECORD, ValidFlag);
 constexpr uint32_t kRecordNameLengthOffset = offsetof(OPEN_IMAGE_RECORD, FileNameLength);
+constexpr uint32_t kRecordGenerationOffset = offsetof(OPEN_IMAGE_RECORD, Generation);
 constexpr uint32_t kRecordFileSizeOffset = offsetof(OPEN_IMAGE_RECORD, FileSize);
 constexpr uint32_t kRecordDriveLetterOffset = offsetof(OPEN_IMAGE_RECORD, DriveLetter);
 constexpr uint32_t kRecordFileNameOffset = offsetof(OPEN_IMAGE_RECORD, FileName);
 constexpr uint32_t kRecordSize = static_cast<uint32_t>(kOpenImageRecordSize);
+constexpr uint32_t kTweakKeyOffset = offsetof(OPEN_IMAGE_WHOLE_DISK_REQUEST, TweakKey);
+constexpr uint32_t kWholeDiskRequestSize = static_cast<uint32_t>(kOpenImageWholeDiskRequestSize);
 
 ControlAnswer Complete(NtStatus status, uint32_t information) {
   ControlAnswer answer{};
@@ -147,6 +150,7 @@ ControlAnswer AnswerQuery(const ControlRequest& request, const DiskView& disk) {
   memset(out, 0, information);
   StoreU16(out + kRecordValidFlagOffset, 1);
   StoreU16(out + kRecordNameLengthOffset, static_cast<uint16_t>(units));
+  StoreU32(out + kRecordGenerationOffset, disk.Generation);
   StoreU64(out + kRecordFileSizeOffset, static_cast<uint64_t>(disk.ImageSize));
   StoreU16(out + kRecordDriveLetterOffset, disk.DriveLetter);
   for (uint32_t i = 0; i < copied; ++i) {
@@ -178,7 +182,21 @@ NtStatus ParseOpenImageRecord(const uint8_t* buffer, uint32_t inputLength,
   // wrap the 16-bit byte count into a shorter, different path.
   if (units == 0 || units > kMaxFileNameUnits || kRecordFileNameOffset + 2u * units > inputLength)
     return kStatusInvalidParameter;
+  // Earlier clients leave the field zero.
+  uint32_t generation = LoadU32(buffer + kRecordGenerationOffset);
+  if (generation == 0) generation = kGenerationHeadOnly;
+  const uint8_t* tweakKey = nullptr;
+  if (generation == kGenerationWholeDisk) {
+    // The tweak key follows the record, so the name cannot run past it.
+    if (inputLength < kWholeDiskRequestSize || kRecordFileNameOffset + 2u * units > kRecordSize)
+      return kStatusInvalidParameter;
+    tweakKey = buffer + kTweakKeyOffset;
+  } else if (generation != kGenerationHeadOnly) {
+    return kStatusInvalidParameter;
+  }
+  parameters->Generation = generation;
   parameters->Key = buffer + kRecordKeyOffset;
+  parameters->TweakKey = tweakKey;
   parameters->FileName = buffer + kRecordFileNameOffset;
   parameters->FileNameUnits = units;
   parameters->FileSize = LoadU64(buffer + kRecordFileSizeOffset);
@@ -187,7 +205,13 @@ NtStatus ParseOpenImageRecord(const uint8_t* buffer, uint32_t inputLength,
 }
 
 void WipeOpenRecordKey(uint8_t* systemBuffer, uint32_t inputLength) {
+  if (systemBuffer == nullptr) return;
   SecureWipe(systemBuffer, inputLength < kOpenImageKeySize ? inputLength : kOpenImageKeySize);
+  if (inputLength > kTweakKeyOffset) {
+    const uint32_t held = inputLength - kTweakKeyOffset;
+    SecureWipe(systemBuffer + kTweakKeyOffset,
+               held < kOpenImageTweakKeySize ? held : kOpenImageTweakKeySize);
+  }
 }
 
 ControlAnswer RefuseControlRequest(const ControlRequest& request, NtStatus status) {

@@ -37,7 +37,8 @@ struct ControlRequest {
 struct DiskView {
   uint32_t PnpState;  // a device gone takes no new open
   bool ImageAttached;
-  int64_t ImageSize;
+  uint32_t Generation;  // of the attached container: kGenerationHeadOnly or kGenerationWholeDisk
+  int64_t ImageSize;    // the disk's size
   uint16_t DriveLetter;
   const char16_t* ImageFileName;
   uint32_t ImageFileNameUnits;
@@ -62,7 +63,9 @@ ControlAnswer AnswerControlRequest(const ControlRequest& request, const DiskView
 
 // The attach procedure's view of a validated open request.
 struct OpenImageParameters {
-  const uint8_t* Key;       // 32 bytes inside the system buffer
+  uint32_t Generation;      // kGenerationHeadOnly (also for 0) or kGenerationWholeDisk
+  const uint8_t* Key;       // 32 bytes inside the system buffer: the AES or XTS data key
+  const uint8_t* TweakKey;  // the second generation's 32 bytes at 576; else null
   const uint8_t* FileName;  // FileNameUnits UTF-16LE code units, unaligned
   uint16_t FileNameUnits;
   uint64_t FileSize;
@@ -74,13 +77,17 @@ struct OpenImageParameters {
 constexpr uint32_t kMaxFileNameUnits = 32766;
 
 // Checks an open request's record: a name of 1 to kMaxFileNameUnits code
-// units that lies inside the input. Returns kStatusSuccess and fills
+// units that lies inside the input, and a known generation. The second
+// generation needs the whole-disk request (at least 608 bytes) with the name
+// inside the record, before the tweak key. Returns kStatusSuccess and fills
 // `parameters`, or kStatusInvalidParameter.
 NtStatus ParseOpenImageRecord(const uint8_t* buffer, uint32_t inputLength,
                               OpenImageParameters* parameters);
 
-// The key leaves the system buffer, which the I/O manager frees unwiped:
-// overwrites the record's key field, or as much of it as the input holds.
+// The keys leave the system buffer, which the I/O manager frees unwiped:
+// overwrites the record's key field and the whole-disk request's tweak key
+// (bytes 576 to 607), or as much of them as the input holds, whatever the
+// generation field says.
 void WipeOpenRecordKey(uint8_t* systemBuffer, uint32_t inputLength);
 
 // Ends a request with `status`; an open request's key is wiped first.
@@ -99,6 +106,10 @@ inline void StoreU64(uint8_t* p, uint64_t v) {
 }
 inline uint16_t LoadU16(const uint8_t* p) {
   return static_cast<uint16_t>(p[0] | (p[1] << 8));
+}
+inline uint32_t LoadU32(const uint8_t* p) {
+  return static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 |
+         static_cast<uint32_t>(p[2]) << 16 | static_cast<uint32_t>(p[3]) << 24;
 }
 inline uint64_t LoadU64(const uint8_t* p) {
   uint64_t v = 0;

@@ -20,6 +20,7 @@ constexpr NtStatus kStatusNoSuchFile = static_cast<NtStatus>(0xC000000Fu);
 constexpr NtStatus kStatusInvalidDeviceRequest = static_cast<NtStatus>(0xC0000010u);
 constexpr NtStatus kStatusEndOfFile = static_cast<NtStatus>(0xC0000011u);
 constexpr NtStatus kStatusNoMediaInDevice = static_cast<NtStatus>(0xC0000013u);
+constexpr NtStatus kStatusUnrecognizedMedia = static_cast<NtStatus>(0xC0000014u);
 constexpr NtStatus kStatusAccessDenied = static_cast<NtStatus>(0xC0000022u);
 constexpr NtStatus kStatusBufferTooSmall = static_cast<NtStatus>(0xC0000023u);
 constexpr NtStatus kStatusObjectNameNotFound = static_cast<NtStatus>(0xC0000034u);

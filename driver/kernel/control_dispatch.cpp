@@ -39,6 +39,7 @@ ControlAnswer AnswerUnderStateLock(DiskExtension* extension, const ControlReques
   DiskView view;
   view.PnpState = extension->PnpState;
   view.ImageAttached = ImageIsAttached(extension);
+  view.Generation = extension->ImageGeneration;
   view.ImageSize = extension->ImageSize;
   view.DriveLetter = extension->DriveLetter;
   view.ImageFileName = reinterpret_cast<const char16_t*>(extension->ImageFileName.Buffer);

@@ -167,7 +167,7 @@ void ReleaseDeviceResources(DiskExtension* extension) {
   if (extension->InterfaceName.Buffer != nullptr) RtlFreeUnicodeString(&extension->InterfaceName);
   if (extension->LowerDeviceObject != nullptr) IoDetachDevice(extension->LowerDeviceObject);
   extension->LowerDeviceObject = nullptr;
-  ImageCipherWipe(&extension->Cipher);
+  ReleaseImageCipher(extension);
   IoUnregisterShutdownNotification(extension->DeviceObject);
   IoDeleteDevice(extension->DeviceObject);
 }

@@ -4,12 +4,16 @@
 
 #include <ntifs.h>
 
+#include "control_protocol.h"
 #include "image_cipher.h"
 
 namespace cryptdsk {
 
 // Pool tag "TCCT" of every allocation of the driver.
 constexpr ULONG kPoolTag = 0x54434354;
+
+// The bounce buffer in which writes are encrypted: chunks of this size.
+constexpr ULONG kBounceBytes = 64 * 1024;
 
 constexpr ULONG kLinkCreated = 0x1;
 constexpr ULONG kImageAttached = 0x2;
@@ -27,7 +31,8 @@ struct DiskExtension {
   UNICODE_STRING InterfaceName;
   UNICODE_STRING ImageFileName;  // worker only, except under StateLock
   HANDLE ImageFileHandle;        // worker only
-  LONGLONG ImageSize;
+  LONGLONG ImageSize;     // the disk's
+  ULONG ImageGeneration;  // of the attached container; as ImageSize
   LIST_ENTRY RequestQueue;
   KSPIN_LOCK QueueLock;  // guards RequestQueue; held only around one insert or remove
   KEVENT QueueEvent;
@@ -35,6 +40,15 @@ struct DiskExtension {
   BOOLEAN StopWorker;
   USHORT DriveLetter;
   ImageCipher Cipher;  // worker only; zero while detached
+#if defined(__i386__)
+  // The same keys on the software engine, for a transfer that cannot save
+  // the vector state the AES instructions need. Worker only; zero while
+  // detached.
+  ImageCipher SoftwareCipher;
+#endif
+  // Allocated at attach, so that no write fails for want of memory. Worker
+  // only; null while detached.
+  uint8_t* Bounce;
   volatile LONG Flags;
   IO_REMOVE_LOCK RemoveLock;
   ULONG PnpState;
@@ -92,6 +106,14 @@ void ReleaseClientSecurity(PIRP irp);
 // even when the volume interface cannot be disabled (removal, shutdown).
 NTSTATUS AttachImage(DiskExtension* extension, PIRP irp);
 NTSTATUS DetachImage(DiskExtension* extension, bool force);
+
+// Keys the extension's image cipher(s) from a validated open request.
+// STATUS_UNSUCCESSFUL when the cipher refuses the key. Worker thread.
+NTSTATUS KeyImageCipher(DiskExtension* extension, const OpenImageParameters& open);
+
+// Wipes the keys and the bounce buffer and frees the latter. Worker thread
+// (or after it has stopped).
+void ReleaseImageCipher(DiskExtension* extension);
 
 // The container file's buffers to stable storage. PASSIVE_LEVEL.
 FlushBuffersFileRoutine FindFlushBuffersFile();

@@ -24,6 +24,7 @@ static_assert(FILE_ATTRIBUTE_COMPRESSED == kFileAttributeCompressed &&
                   FILE_ATTRIBUTE_ENCRYPTED == kFileAttributeEncrypted,
               "file attributes");
 static_assert(STATUS_NOT_SUPPORTED == kStatusNotSupported, "");
+static_assert(STATUS_UNRECOGNIZED_MEDIA == kStatusUnrecognizedMedia, "");
 
 // Synchronous I/O needs SYNCHRONIZE in the requested access.
 constexpr ACCESS_MASK kContainerAccess = GENERIC_READ | GENERIC_WRITE | SYNCHRONIZE;
@@ -34,6 +35,7 @@ struct Container {
   DiskExtension* Extension;
   UNICODE_STRING Name;
   HANDLE Handle;
+  ULONG Generation;
 };
 
 Container* ContainerOf(void* context) {
@@ -124,7 +126,8 @@ void Publish(void* context, const ContainerFacts& facts) {
   KeAcquireSpinLock(&extension->StateLock, &irql);
   extension->ImageFileHandle = container->Handle;
   extension->ImageFileName = container->Name;
-  extension->ImageSize = facts.Size;
+  extension->ImageSize = facts.DiskSize;
+  extension->ImageGeneration = container->Generation;
   InterlockedOr(&extension->Flags, static_cast<LONG>(kImageAttached));
   KeReleaseSpinLock(&extension->StateLock, irql);
 }
@@ -172,24 +175,27 @@ NTSTATUS AttachImage(DiskExtension* extension, PIRP irp) {
   if (nameBuffer == nullptr) return STATUS_UNSUCCESSFUL;
   RtlZeroMemory(nameBuffer, nameBytes + sizeof(WCHAR));
   RtlCopyMemory(nameBuffer, open.FileName, nameBytes);
-  Container container{extension, {nameBytes, nameBytes, nameBuffer}, nullptr};
+  Container container{extension, {nameBytes, nameBytes, nameBuffer}, nullptr, open.Generation};
 
-  status = ImageCipherSetKey(&extension->Cipher, kGenerationHeadOnly, open.Key, kOpenImageKeySize,
-                             kXtsEngineBest) == 1
-               ? AttachContainer(SystemOf(&container), open.FileSize)
-               : STATUS_UNSUCCESSFUL;
+  extension->Bounce = static_cast<uint8_t*>(
+      ExAllocatePoolWithTag(extension->NonPagedPoolType, kBounceBytes, kPoolTag));
+  status = extension->Bounce != nullptr ? KeyImageCipher(extension, open)
+                                        : STATUS_INSUFFICIENT_RESOURCES;
+  if (NT_SUCCESS(status)) {
+    status = AttachContainer(SystemOf(&container), open.Generation, open.FileSize);
+  }
   if (!NT_SUCCESS(status)) {
     FreePoolString(&container.Name);
-    ImageCipherWipe(&extension->Cipher);
+    ReleaseImageCipher(extension);
   }
   return status;
 }
 
 NTSTATUS DetachImage(DiskExtension* extension, bool force) {
-  Container container{extension, {0, 0, nullptr}, nullptr};
+  Container container{extension, {0, 0, nullptr}, nullptr, 0};
   const NTSTATUS status = DetachContainer(SystemOf(&container), ImageIsAttached(extension), force);
   if (NT_SUCCESS(status)) {
-    ImageCipherWipe(&extension->Cipher);
+    ReleaseImageCipher(extension);
     FreePoolString(&container.Name);
   }
   return status;

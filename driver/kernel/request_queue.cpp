@@ -5,6 +5,7 @@
 // Producers (dispatch routines, requesting threads, PASSIVE_LEVEL) only
 // check and queue; the worker alone touches the container file, the image
 // cipher and the attachment.
+#include "cipher_in_use.h"
 #include "control_protocol.h"
 #include "cryptdsk_protocol.h"
 #include "disk_extension.h"
@@ -82,11 +83,10 @@ TransferResult Transfer(DiskExtension* extension, PIRP irp, PIO_STACK_LOCATION s
   io.Context = extension;
   io.Read = ZwReadAt;
   io.Write = ZwWriteAt;
-  const ImageCipher* cipher = &extension->Cipher;
+  const CipherInUse inUse(extension);
+  const ImageCipher* cipher = inUse.Cipher();
   if (!write) return ReadImage(io, cipher, extension->ImageSize, offset, buffer, length);
-  // Aligned for files opened without intermediate buffering.
-  alignas(64) uint8_t head[kEncryptedAreaBytes];
-  const BounceBuffer bounce{head, sizeof(head)};
+  const BounceBuffer bounce{extension->Bounce, kBounceBytes};
   if (stack->Flags & SL_WRITE_THROUGH) {
     return WriteImageThrough(io, FlushImage, cipher, bounce, extension->ImageSize, offset, buffer,
                              length);

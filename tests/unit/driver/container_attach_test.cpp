@@ -20,13 +20,14 @@ class FakeKernel {
   NtStatus QueryFails = kStatusSuccess;
   NtStatus EnableFails = kStatusSuccess;
   NtStatus DisableFails = kStatusSuccess;
-  ContainerFacts Facts{0x80, 10485760, 0, 512};
+  ContainerFacts Facts{0x80, 10485760, 0, 512, 0};
 
   std::vector<ContainerCreate> Creates;
   std::string Log;  // one letter per call, in order
   bool HandleOpen = false;
   bool Attached = false;
   bool InterfaceEnabled = false;
+  int64_t PublishedDiskSize = -1;
 
   ContainerSystem System() {
     return ContainerSystem{this,  Create,  SetEndOfFile, Query,       Flush,
@@ -73,6 +74,7 @@ class FakeKernel {
     FakeKernel* k = Of(context);
     k->Log += 'p';
     EXPECT_EQ(facts.Size, k->Facts.Size);
+    k->PublishedDiskSize = facts.DiskSize;
     k->Attached = true;
   }
   static void Withdraw(void* context) {
@@ -95,7 +97,7 @@ class FakeKernel {
 
 TEST(AttachContainer, OpensTheExistingFileWithTheRequestersRightsForced) {
   FakeKernel kernel;
-  EXPECT_EQ(AttachContainer(kernel.System(), 0), kStatusSuccess);
+  EXPECT_EQ(AttachContainer(kernel.System(), kGenerationHeadOnly, 0), kStatusSuccess);
   ASSERT_EQ(kernel.Creates.size(), 1u);
   const ContainerCreate& open = kernel.Creates[0];
   EXPECT_EQ(open.Disposition, kFileOpen);
@@ -111,7 +113,7 @@ TEST(AttachContainer, OpensTheExistingFileWithTheRequestersRightsForced) {
 TEST(AttachContainer, MissingFileIsCreatedExclusivelyAtItsSizeWithTheSameRights) {
   FakeKernel kernel;
   kernel.Exists = false;
-  EXPECT_EQ(AttachContainer(kernel.System(), 10485760), kStatusSuccess);
+  EXPECT_EQ(AttachContainer(kernel.System(), kGenerationHeadOnly, 10485760), kStatusSuccess);
   ASSERT_EQ(kernel.Creates.size(), 2u);
   const ContainerCreate& create = kernel.Creates[1];
   EXPECT_EQ(create.Disposition, kFileOpenIf);
@@ -122,10 +124,38 @@ TEST(AttachContainer, MissingFileIsCreatedExclusivelyAtItsSizeWithTheSameRights)
   EXPECT_EQ(kernel.Log, "cceqpI");
 }
 
+TEST(AttachContainer, FirstGenerationDiskIsTheWholeFile) {
+  FakeKernel kernel;
+  ASSERT_EQ(AttachContainer(kernel.System(), kGenerationHeadOnly, 0), kStatusSuccess);
+  EXPECT_EQ(kernel.PublishedDiskSize, 10485760);
+}
+
+TEST(AttachContainer, SecondGenerationDiskLeavesOutTheBackupArea) {
+  FakeKernel kernel;
+  ASSERT_EQ(AttachContainer(kernel.System(), kGenerationWholeDisk, 0), kStatusSuccess);
+  EXPECT_EQ(kernel.PublishedDiskSize, 10485760 - 4096);
+}
+
+TEST(AttachContainer, SecondGenerationFileWithoutRoomForASectorIsRefused) {
+  FakeKernel kernel;
+  kernel.Facts.Size = 4096 + 511;
+  EXPECT_EQ(AttachContainer(kernel.System(), kGenerationWholeDisk, 0), kStatusUnrecognizedMedia);
+  EXPECT_EQ(kernel.Log, "cqx");
+  EXPECT_FALSE(kernel.Attached || kernel.HandleOpen);
+}
+
+TEST(AttachContainer, SecondGenerationSizeTooSmallToCreateMakesNoFile) {
+  FakeKernel kernel;
+  kernel.Exists = false;
+  EXPECT_EQ(AttachContainer(kernel.System(), kGenerationWholeDisk, 4096), kStatusUnrecognizedMedia);
+  EXPECT_EQ(kernel.Log, "");
+  EXPECT_FALSE(kernel.Exists);
+}
+
 TEST(AttachContainer, MissingFileWithoutSizeIsNotCreated) {
   FakeKernel kernel;
   kernel.Exists = false;
-  EXPECT_EQ(AttachContainer(kernel.System(), 0), kStatusNoSuchFile);
+  EXPECT_EQ(AttachContainer(kernel.System(), kGenerationHeadOnly, 0), kStatusNoSuchFile);
   EXPECT_EQ(kernel.Log, "c");
   EXPECT_FALSE(kernel.Exists);
 }
@@ -174,7 +204,7 @@ TEST_P(AttachFailure, UndoesEverythingAndLeavesNoHandleOpen) {
   const FailureCase& c = GetParam();
   FakeKernel kernel;
   c.Arrange(kernel);
-  EXPECT_EQ(AttachContainer(kernel.System(), 4096), c.Status);
+  EXPECT_EQ(AttachContainer(kernel.System(), kGenerationHeadOnly, 4096), c.Status);
   EXPECT_EQ(kernel.Log, c.Log);
   EXPECT_FALSE(kernel.HandleOpen);
   EXPECT_FALSE(kernel.Attached);
@@ -190,7 +220,7 @@ TEST(AttachContainer, HostSectorsThatWholeDiskSectorsFitAreAccepted) {
   for (const uint32_t bytes : {0u, 1u, 256u, 512u}) {
     FakeKernel kernel;
     kernel.Facts.BytesPerSector = bytes;
-    EXPECT_EQ(AttachContainer(kernel.System(), 0), kStatusSuccess) << bytes;
+    EXPECT_EQ(AttachContainer(kernel.System(), kGenerationHeadOnly, 0), kStatusSuccess) << bytes;
   }
   for (const uint32_t bytes : {513u, 2048u, 4096u, 65536u})
     EXPECT_FALSE(HostSectorSizeSupported(bytes));
@@ -203,7 +233,7 @@ TEST(AttachContainer, UnsupportedHostSectorsGiveTheProtocolsStatus) {
 
 TEST(DetachContainer, WithdrawsFlushesThenClosesAfterTheInterfaceIsDisabled) {
   FakeKernel kernel;
-  ASSERT_EQ(AttachContainer(kernel.System(), 0), kStatusSuccess);
+  ASSERT_EQ(AttachContainer(kernel.System(), kGenerationHeadOnly, 0), kStatusSuccess);
   kernel.Log.clear();
   EXPECT_EQ(DetachContainer(kernel.System(), true, false), kStatusSuccess);
   EXPECT_EQ(kernel.Log, "iwfx");
@@ -218,7 +248,7 @@ TEST(DetachContainer, NothingAttachedIsUnsuccessfulAndTouchesNothing) {
 
 TEST(DetachContainer, InterfaceThatCannotBeDisabledKeepsItAttachedUnlessForced) {
   FakeKernel kernel;
-  ASSERT_EQ(AttachContainer(kernel.System(), 0), kStatusSuccess);
+  ASSERT_EQ(AttachContainer(kernel.System(), kGenerationHeadOnly, 0), kStatusSuccess);
   kernel.DisableFails = kStatusUnsuccessful;
   kernel.Log.clear();
   EXPECT_EQ(DetachContainer(kernel.System(), true, false), kStatusUnsuccessful);

@@ -372,7 +372,8 @@ const RefusedOpenCase kRefusedOpens[] = {
 class RefusedOpen : public ::testing::TestWithParam<RefusedOpenCase> {};
 
 // The I/O manager frees the system buffer unwiped: a refused open takes the
-// key out of it, and nothing else.
+// key out of it (and bytes 576 to 607, where a whole-disk request has its
+// tweak key; zero in these records), and nothing else.
 TEST_P(RefusedOpen, EndsAtOnceWithTheKeyWiped) {
   const RefusedOpenCase& c = GetParam();
   std::vector<uint8_t> record = OpenRecord(kName, 4096, std::max<uint32_t>(c.InputLength, 576));
@@ -437,6 +438,103 @@ TEST(ControlAnswers, NoAnswerWritesPastItsOutputLength) {
       }
       for (size_t i = std::max(in, out); i < buffer.size(); ++i) ASSERT_EQ(buffer[i], 0xEE) << code;
     }
+  }
+}
+
+// A second-generation request: the record with Generation = 2, then the
+// 32-byte tweak key.
+std::vector<uint8_t> WholeDiskRequest(const std::u16string& name, size_t totalSize = 608) {
+  std::vector<uint8_t> request = OpenRecord(name, 10485760, totalSize);
+  StoreU32(&request[36], kGenerationWholeDisk);
+  for (size_t i = 576; i < 608 && i < totalSize; ++i) request[i] = static_cast<uint8_t>(0xC0 + i);
+  return request;
+}
+
+TEST(OpenImageRecord, EarlierClientsZeroAndTheFirstGenerationAreHeadOnlyWithoutTweakKey) {
+  for (const uint32_t generation : {0u, 1u}) {
+    for (const uint32_t input : {576u, 1000u}) {
+      std::vector<uint8_t> record = OpenRecord(kName, 4096, input);
+      StoreU32(&record[36], generation);
+      OpenImageParameters p{};
+      ASSERT_EQ(ParseOpenImageRecord(record.data(), input, &p), kStatusSuccess) << generation;
+      EXPECT_EQ(p.Generation, kGenerationHeadOnly);
+      EXPECT_EQ(p.TweakKey, nullptr);
+    }
+  }
+}
+
+TEST(OpenImageRecord, WholeDiskRequestOf608BytesGivesBothKeys) {
+  const std::vector<uint8_t> request = WholeDiskRequest(kName);
+  OpenImageParameters p{};
+  ASSERT_EQ(ParseOpenImageRecord(request.data(), 608, &p), kStatusSuccess);
+  EXPECT_EQ(p.Generation, kGenerationWholeDisk);
+  EXPECT_EQ(p.Key, request.data());
+  EXPECT_EQ(p.TweakKey, request.data() + 576);
+  EXPECT_EQ(p.FileSize, 10485760u);
+  EXPECT_EQ(p.FileNameUnits, kName.size());
+}
+
+const RecordCase kWholeDiskRefusals[] = {
+    {"RecordWithoutTweakKey", 576, 10, kStatusInvalidParameter},
+    {"TweakKeyCut", 607, 10, kStatusInvalidParameter},
+    // The name would run into the tweak key.
+    {"NamePastTheRecord", 608, 264, kStatusInvalidParameter},
+    {"NamePastTheRecordInLongerInput", 1000, 300, kStatusInvalidParameter},
+};
+
+class WholeDiskRefused : public ::testing::TestWithParam<RecordCase> {};
+
+TEST_P(WholeDiskRefused, IsAnInvalidParameter) {
+  const RecordCase& c = GetParam();
+  std::vector<uint8_t> request = WholeDiskRequest(kName, std::max<uint32_t>(c.InputLength, 608));
+  StoreU16(&request[34], c.FileNameLength);
+  OpenImageParameters p{};
+  EXPECT_EQ(ParseOpenImageRecord(request.data(), c.InputLength, &p), c.Status);
+}
+
+INSTANTIATE_TEST_SUITE_P(Requests, WholeDiskRefused, ::testing::ValuesIn(kWholeDiskRefusals),
+                         [](const ::testing::TestParamInfo<RecordCase>& info) {
+                           return info.param.Name;
+                         });
+
+TEST(OpenImageRecord, UnknownGenerationIsRefused) {
+  for (const uint32_t generation : {3u, 0xFFFFFFFFu}) {
+    std::vector<uint8_t> request = WholeDiskRequest(kName);
+    StoreU32(&request[36], generation);
+    OpenImageParameters p{};
+    EXPECT_EQ(ParseOpenImageRecord(request.data(), 608, &p), kStatusInvalidParameter);
+  }
+}
+
+TEST(ControlAnswers, RefusedWholeDiskOpenWipesBothKeysAndNothingElse) {
+  std::vector<uint8_t> request = WholeDiskRequest(kName);
+  StoreU32(&request[36], 3);
+  const Exchange e = Ask(IOCTL_CRYPTDSK_OPEN_IMAGE, 608, 0, Detached(), request);
+  EXPECT_EQ(e.Answer.Status, kStatusInvalidParameter);
+  std::vector<uint8_t> expected = request;
+  std::fill(expected.begin(), expected.begin() + 32, 0);
+  std::fill(expected.begin() + 576, expected.end(), 0);
+  EXPECT_EQ(std::vector<uint8_t>(e.Buffer.begin(), e.Buffer.begin() + 608), expected);
+}
+
+TEST(ControlAnswers, WorkersEndOfAWholeDiskOpenWipesBothKeys) {
+  std::vector<uint8_t> request = WholeDiskRequest(kName);
+  WipeOpenRecordKey(request.data(), 608);
+  EXPECT_EQ(std::vector<uint8_t>(request.begin(), request.begin() + 32),
+            std::vector<uint8_t>(32, 0));
+  EXPECT_EQ(std::vector<uint8_t>(request.begin() + 576, request.end()),
+            std::vector<uint8_t>(32, 0));
+  EXPECT_EQ(LoadU16(&request[34]), kName.size());
+}
+
+TEST(ControlAnswers, QueryReportsTheAttachedGeneration) {
+  for (const uint32_t generation : {kGenerationHeadOnly, kGenerationWholeDisk}) {
+    DiskView disk = Attached();
+    disk.Generation = generation;
+    const Exchange e = Ask(IOCTL_CRYPTDSK_QUERY_IMAGE, 576, 576, disk, WholeDiskRequest(kName));
+    ASSERT_EQ(e.Answer.Status, kStatusSuccess);
+    EXPECT_EQ(LoadU32(&e.Buffer[36]), generation);
+    for (int i = 0; i < 32; ++i) EXPECT_EQ(e.Buffer[i], 0) << i;
   }
 }
 
