@@ -180,6 +180,14 @@ void SetControlText(HWND dialog, int id, const std::wstring& text) {
                       SMTO_ABORTIFHUNG, kPatienceMs, nullptr);
 }
 
+bool Checked(HWND dialog, int id) {
+  return SendMessageW(GetDlgItem(dialog, id), BM_GETCHECK, 0, 0) == BST_CHECKED;
+}
+
+void SetChecked(HWND dialog, int id, bool checked) {
+  SendMessageW(GetDlgItem(dialog, id), BM_SETCHECK, checked ? BST_CHECKED : BST_UNCHECKED, 0);
+}
+
 void Click(HWND dialog, int id) {
   PostMessageW(GetDlgItem(dialog, id), BM_CLICK, 0, 0);
 }

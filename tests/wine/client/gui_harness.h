@@ -60,6 +60,10 @@ bool ControlEnabled(HWND dialog, int id);
 int FocusedControlId(HWND dialog);
 
 void SetControlText(HWND dialog, int id, const std::wstring& text);
+// A check box's state, read and set (BM_SETCHECK: no click notification;
+// the dialog reads the box when it needs it).
+bool Checked(HWND dialog, int id);
+void SetChecked(HWND dialog, int id, bool checked);
 // Posts BM_CLICK to the button, so that a box it opens does not block us.
 void Click(HWND dialog, int id);
 // Posts the Escape key to the dialog.

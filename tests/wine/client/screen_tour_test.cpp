@@ -35,6 +35,9 @@ TEST_F(ClientJourney, CreateUserWithRecoveryFileLeadsToRecoveryThenStorage) {
   EXPECT_EQ(gui::ControlText(storage, IDC_STORAGE_NAME), L"Cryptelle_Ann_2");
   EXPECT_EQ(gui::ControlText(storage, IDC_STORAGE_SIZE), L"999");
   EXPECT_EQ(gui::ControlText(storage, IDC_STORAGE_FOLDER), folder_ + L"\\CryptDsks");
+  // A new user is offered the whole drive encrypted, already chosen.
+  EXPECT_TRUE(gui::Checked(storage, IDC_STORAGE_WHOLE_DRIVE));
+  EXPECT_EQ(gui::ControlText(storage, IDC_STORAGE_WHOLE_DRIVE), CT_W(CT_CHECK_WHOLE_DRIVE));
   Screenshot(storage, "808-storage");
   const std::wstring recoveryFile = folder_ + L"\\PRF\\Ann_2.prf";
   EXPECT_NE(GetFileAttributesW(recoveryFile.c_str()), INVALID_FILE_ATTRIBUTES);

@@ -51,7 +51,8 @@ class CreateUserJourney : public FlowJourney {
   }
 
   // Ann_2 with "Secret#1" taken on Create User: Storage Setup, with the size
-  // and the name that the creation uses.
+  // and the name that the creation uses, and the first generation, whose
+  // container the Linux-side checks read.
   HWND OpenStorageSetup() {
     HWND createUser = OpenCreateUser();
     if (createUser == nullptr) return nullptr;
@@ -61,6 +62,7 @@ class CreateUserJourney : public FlowJourney {
     if (storage == nullptr) return nullptr;
     gui::SetControlText(storage, IDC_STORAGE_SIZE, L"5");
     gui::SetControlText(storage, IDC_STORAGE_NAME, L"Cryptelle_Ann_2");
+    flow_screens::ChooseDriveEncryption(storage, flow_screens::DriveEncryption::kFirstSectorsOnly);
     return storage;
   }
 
@@ -216,6 +218,7 @@ TEST_F(FlowJourney, FailedFormatRemovesWhatTheCreationMadeAndNothingElse) {
   HWND storage = gui::WaitForDialog(CT_W(CT_TITLE_STORAGE_SETUP));
   ASSERT_NE(storage, nullptr);
   gui::SetControlText(storage, IDC_STORAGE_SIZE, L"5");
+  flow_screens::ChooseDriveEncryption(storage, flow_screens::DriveEncryption::kFirstSectorsOnly);
   gui::Click(storage, IDOK);
   EXPECT_EQ(AnswerBox(kUserCreationTitle), kUserCreationConfirmText);
   // The half-made drive is locked quietly (with its Locked balloon) first.

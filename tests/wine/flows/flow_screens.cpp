@@ -45,10 +45,29 @@ void FillAnswers(HWND dialog, int firstId, const RecoveryAnswers& answers) {
   gui::SetControlText(dialog, firstId + 2, answers.food);
 }
 
+void ChooseDriveEncryption(HWND storage, DriveEncryption encryption) {
+  gui::SetChecked(storage, IDC_STORAGE_WHOLE_DRIVE, encryption == DriveEncryption::kWholeDrive);
+}
+
+HWND OpenCreateUserFromLogIn(HWND logIn) {
+  gui::Click(logIn, IDC_LOGIN_NEW_USER);
+  HWND intro = gui::WaitForDialog(CT_W(CT_TITLE_NEW_USER_INTRO));
+  if (intro == nullptr) return nullptr;
+  gui::Click(intro, IDOK);
+  return gui::WaitForDialog(CT_W(CT_TITLE_CREATE_USER));
+}
+
 void CreateUserThroughTheScreens(const wchar_t* name, const wchar_t* password,
-                                 const RecoveryAnswers* answers, const wchar_t* sizeMb) {
+                                 const RecoveryAnswers* answers, const wchar_t* sizeMb,
+                                 DriveEncryption encryption) {
   HWND createUser = OpenCreateUserFromWelcome();
   ASSERT_NE(createUser, nullptr);
+  CreateUserFrom(createUser, name, password, answers, sizeMb, encryption);
+}
+
+void CreateUserFrom(HWND createUser, const wchar_t* name, const wchar_t* password,
+                    const RecoveryAnswers* answers, const wchar_t* sizeMb,
+                    DriveEncryption encryption) {
   FillUser(createUser, name, password, password);
   if (answers != nullptr) {
     gui::Click(createUser, IDC_RECOVERY_YES);
@@ -63,6 +82,7 @@ void CreateUserThroughTheScreens(const wchar_t* name, const wchar_t* password,
   HWND storage = gui::WaitForDialog(CT_W(CT_TITLE_STORAGE_SETUP));
   ASSERT_NE(storage, nullptr);
   gui::SetControlText(storage, IDC_STORAGE_SIZE, sizeMb);
+  ChooseDriveEncryption(storage, encryption);
   gui::Click(storage, IDOK);
   EXPECT_EQ(AnswerBox(kUserCreationTitle), kUserCreationConfirmText);
   EXPECT_TRUE(gui::WaitUntilGone(storage));

@@ -60,15 +60,16 @@ void FlowJourney::FillAnswers(HWND dialog, int firstId, const RecoveryAnswers& a
 }
 
 void FlowJourney::CreateUserThroughTheScreens(const wchar_t* name, const wchar_t* password,
-                                              const RecoveryAnswers* answers,
-                                              const wchar_t* sizeMb) {
-  flow_screens::CreateUserThroughTheScreens(name, password, answers, sizeMb);
+                                              const RecoveryAnswers* answers, const wchar_t* sizeMb,
+                                              flow_screens::DriveEncryption encryption) {
+  flow_screens::CreateUserThroughTheScreens(name, password, answers, sizeMb, encryption);
 }
 
 void FlowJourney::CreateLockedUser(const wchar_t* name, const wchar_t* password,
-                                   const RecoveryAnswers* answers, const wchar_t* sizeMb) {
+                                   const RecoveryAnswers* answers, const wchar_t* sizeMb,
+                                   flow_screens::DriveEncryption encryption) {
   StartWithStandIn(CT_W(CT_TITLE_WELCOME));
-  ASSERT_NO_FATAL_FAILURE(CreateUserThroughTheScreens(name, password, answers, sizeMb));
+  ASSERT_NO_FATAL_FAILURE(CreateUserThroughTheScreens(name, password, answers, sizeMb, encryption));
   CrashAndDetach();
 }
 

@@ -29,12 +29,17 @@ class FlowJourney : public ClientJourney {
   void FillAnswers(HWND dialog, int firstId, const RecoveryAnswers& answers);
   // The whole creation from Welcome, confirmed, with or without a recovery
   // file; the drive is left open.
-  void CreateUserThroughTheScreens(const wchar_t* name, const wchar_t* password,
-                                   const RecoveryAnswers* answers, const wchar_t* sizeMb);
+  // The first generation unless asked.
+  void CreateUserThroughTheScreens(
+      const wchar_t* name, const wchar_t* password, const RecoveryAnswers* answers,
+      const wchar_t* sizeMb,
+      flow_screens::DriveEncryption encryption = flow_screens::DriveEncryption::kFirstSectorsOnly);
   // The same from a first start of the client, then CrashAndDetach: the next
   // start comes to Log In.
-  void CreateLockedUser(const wchar_t* name, const wchar_t* password,
-                        const RecoveryAnswers* answers, const wchar_t* sizeMb);
+  void CreateLockedUser(
+      const wchar_t* name, const wchar_t* password, const RecoveryAnswers* answers,
+      const wchar_t* sizeMb,
+      flow_screens::DriveEncryption encryption = flow_screens::DriveEncryption::kFirstSectorsOnly);
   // Ends the client like a crash and detaches its container behind its back,
   // so that the next start finds the driver idle and no flag.
   void CrashAndDetach();

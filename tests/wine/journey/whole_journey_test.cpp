@@ -141,12 +141,14 @@ TEST(WholeJourney, InstallCreateAUserLockLogInLock) {
   ASSERT_FALSE(installFolder.empty()) << failure;
   ASSERT_TRUE(WriteText(kInstallFolderFile, installFolder));
 
-  // Setup started the client: a first user, 5 MB, formatted and opened.
+  // Setup started the client: a first user, 5 MB, the whole drive encrypted as
+  // the storage screen offers, formatted and opened.
   {
     Step("create a user");
     gui::ClientProcess client;
     ASSERT_NE(TakeOnClientAt(CT_W(CT_TITLE_WELCOME), &client), nullptr);
-    flow_screens::CreateUserThroughTheScreens(kUser, kPassword, nullptr, L"5");
+    flow_screens::CreateUserThroughTheScreens(kUser, kPassword, nullptr, L"5",
+                                              flow_screens::DriveEncryption::kWholeDrive);
     ExpectOpenAsH();
     LockAndExit(&client);
   }

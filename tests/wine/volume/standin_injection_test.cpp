@@ -22,6 +22,7 @@ const char* const kVolumeSystemCalls[] = {
     "SetVolumeLabelW",
     "DeviceIoControl",
     "SHGetFileInfoW",
+    "Shell_NotifyIconW",  // only watched: the tray's tooltip for the tests
 };
 
 // A Linux path as Wine sees it (Z: is the Linux root).

@@ -223,7 +223,9 @@ TEST_F(VolumeSequences, NewStorageIsAttachedFormattedLabelledAndThenLockedClean)
   EXPECT_EQ(RegistryText(HKEY_CURRENT_USER, L"Software\\CryptelleTestBed\\Labels", L"H"),
             kVolumeLabel);
   ASSERT_EQ(g_shell.tooltips.size(), 1u);
-  EXPECT_EQ(g_shell.tooltips[0], L"Cryptelle (H:) - Open\n\nRight-Click for options.");
+  const std::wstring firstSectors = CT_W(CT_PROTECTION_FIRST_SECTORS);
+  EXPECT_EQ(g_shell.tooltips[0],
+            L"Cryptelle (H:) - Open\n\nRight-Click for options.\n" + firstSectors);
   WIN32_FILE_ATTRIBUTE_DATA container = {};
   ASSERT_TRUE(GetFileAttributesExW(StorageFilePath, GetFileExInfoStandard, &container));
   EXPECT_EQ(container.nFileSizeLow, 5u * 1048576u);

@@ -11,6 +11,8 @@
 //     FileOpenOnVolume of HKCU\Software\CryptelleTestBed is 1 (a test's "file
 //     open on the drive"); dismount and unlock succeed;
 //   - the shell's root information names the drive "<label> (X:)";
+//   - the tray icon's last tooltip is kept in the value TrayTip of
+//     HKCU\Software\CryptelleTestBed (a test cannot ask the tray for it);
 //   - in the trial, a file system outside Wine mounts the volume once it is
 //     labelled, and unmounts it before a lock or dismount
 //     (outside_file_system.h).
@@ -22,6 +24,8 @@
 #include <string.h>
 #include <wchar.h>
 #include <winioctl.h>
+
+#include <string>
 
 #include "../outside_file_system.h"
 
@@ -39,6 +43,7 @@ decltype(&DeleteVolumeMountPointW) RealDeleteMountPoint = DeleteVolumeMountPoint
 decltype(&SetVolumeLabelW) RealSetLabel = SetVolumeLabelW;
 decltype(&DeviceIoControl) RealDeviceIoControl = DeviceIoControl;
 decltype(&SHGetFileInfoW) RealFileInfo = SHGetFileInfoW;
+decltype(&Shell_NotifyIconW) RealNotifyIcon = Shell_NotifyIconW;
 
 // "X:\" (any case) linked to the driver: the upper-case letter, else 0.
 wchar_t CryptDskRootLetter(const wchar_t* path) {
@@ -186,6 +191,16 @@ DWORD_PTR WINAPI StandInFileInfo(LPCWSTR path, DWORD attributes, SHFILEINFOW* in
   return 1;
 }
 
+BOOL WINAPI StandInNotifyIcon(DWORD message, PNOTIFYICONDATAW data) {
+  if (data != nullptr && (data->uFlags & NIF_TIP) != 0 &&
+      (message == NIM_ADD || message == NIM_MODIFY)) {
+    const std::wstring tip(data->szTip, wcsnlen(data->szTip, ARRAYSIZE(data->szTip)));
+    RegSetKeyValueW(HKEY_CURRENT_USER, kTestBedKey, L"TrayTip", REG_SZ, tip.c_str(),
+                    static_cast<DWORD>((tip.size() + 1) * sizeof(wchar_t)));
+  }
+  return RealNotifyIcon(message, data);
+}
+
 struct Replacement {
   const char* name;
   void* function;
@@ -201,6 +216,7 @@ void PatchProgramImports() {
       {"SetVolumeLabelW", reinterpret_cast<void*>(StandInSetLabel)},
       {"DeviceIoControl", reinterpret_cast<void*>(StandInDeviceIoControl)},
       {"SHGetFileInfoW", reinterpret_cast<void*>(StandInFileInfo)},
+      {"Shell_NotifyIconW", reinterpret_cast<void*>(StandInNotifyIcon)},
   };
   BYTE* base = reinterpret_cast<BYTE*>(GetModuleHandleW(nullptr));
   const auto* dos = reinterpret_cast<IMAGE_DOS_HEADER*>(base);
