@@ -1,7 +1,7 @@
 // libFuzzer target over the driver's portable core: control-protocol answers
 // with arbitrary codes, sizes (up to records with any name length), states
 // and bytes, the open-record check, and sequences of reads and writes
-// against an in-memory container.
+// against an in-memory container of either generation.
 #include <stddef.h>
 #include <stdint.h>
 #include <string.h>
@@ -75,6 +75,7 @@ void FuzzControl(Input& in) {
   DiskView disk{};
   disk.PnpState = in.Take<uint8_t>() % 6;
   disk.ImageAttached = in.Take<uint8_t>() & 1;
+  disk.Generation = in.Take<uint8_t>() & 1 ? kGenerationWholeDisk : kGenerationHeadOnly;
   disk.ImageSize = in.Take<int64_t>();
   disk.DriveLetter = in.Take<uint16_t>();
   std::vector<char16_t> name(in.Take<uint16_t>() % 700);
@@ -87,6 +88,8 @@ void FuzzControl(Input& in) {
   const uint16_t nameLength = in.Take<uint16_t>();
   if (size != 0) memcpy(buffer.data(), in.rest(), in.size() < size ? in.size() : size);
   if ((shape & 4) && size >= 36) StoreU16(buffer.data() + 34, nameLength);
+  // Whole-disk requests often, whatever the fuzzer's bytes hold there.
+  if ((shape & 8) && size >= 40) StoreU32(buffer.data() + 36, kGenerationWholeDisk);
   ControlRequest request{code, inputLength, outputLength, size ? buffer.data() : nullptr};
   OpenImageParameters open;
   const bool validRecord =
@@ -95,10 +98,18 @@ void FuzzControl(Input& in) {
                       50u + 2u * open.FileNameUnits > inputLength)) {
     __builtin_trap();
   }
+  if (validRecord && open.Generation == kGenerationWholeDisk &&
+      (inputLength < 608 || 50u + 2u * open.FileNameUnits > 576 ||
+       open.TweakKey != buffer.data() + 576)) {
+    __builtin_trap();
+  }
   const ControlAnswer answer = AnswerControlRequest(request, disk);
   // A refused open leaves no key byte in the system buffer.
   if (code == IOCTL_CRYPTDSK_OPEN_IMAGE && answer.Action == ControlAction::kComplete) {
     for (uint32_t i = 0; i < inputLength && i < 32; ++i) {
+      if (buffer[i] != 0) __builtin_trap();
+    }
+    for (uint32_t i = 576; i < inputLength && i < 608; ++i) {
       if (buffer[i] != 0) __builtin_trap();
     }
   }
@@ -142,12 +153,16 @@ void FuzzTransfers(Input& in) {
   constexpr int kMaxOperations = 16;
   MemoryFile file;
   file.Bytes.resize(kFileSize);
+  // Either generation, either engine, bounce buffers of 2048 to 5632 bytes.
+  const uint8_t setup = in.Take<uint8_t>();
+  const uint32_t generation = setup & 1 ? kGenerationWholeDisk : kGenerationHeadOnly;
   ImageCipher cipher;
-  uint8_t key[32];
+  uint8_t key[64];
   for (auto& b : key) b = in.Take<uint8_t>();
-  ImageCipherSetKey(&cipher, kGenerationHeadOnly, key, sizeof(key), kXtsEngineBest);
-  uint8_t bounceBytes[kEncryptedAreaBytes];
-  const BounceBuffer bounce{bounceBytes, sizeof(bounceBytes)};
+  ImageCipherSetKey(&cipher, generation, key, generation == kGenerationWholeDisk ? 64 : 32,
+                    setup & 2 ? kXtsEngineSoftware : kXtsEngineBest);
+  std::vector<uint8_t> bounceBytes(kEncryptedAreaBytes + 512 * ((setup >> 2) % 8));
+  const BounceBuffer bounce{bounceBytes.data(), static_cast<uint32_t>(bounceBytes.size())};
   ImageFileIo io{&file, &MemoryFile::Read, &MemoryFile::Write};
   const int64_t imageSize =
       in.Take<uint8_t>() & 1 ? kFileSize : in.Take<uint16_t>() % (kFileSize + 1);
@@ -158,7 +173,8 @@ void FuzzTransfers(Input& in) {
     int64_t offset =
         shape & 0x80 ? in.Take<int64_t>() : 512 * static_cast<int64_t>(in.Take<uint8_t>() % 66);
     const uint32_t length = shape & 0x40 ? in.Take<uint32_t>() : in.Take<uint16_t>() % 9000;
-    const bool valid = CheckTransferRange(offset, length, imageSize) == kStatusSuccess;
+    const bool valid = CheckTransferRange(offset, length, imageSize) == kStatusSuccess &&
+                       (generation != kGenerationWholeDisk || length % 512 == 0);
     if (!valid) {
       // Refused ranges reach no file call at all.
       const int calls = file.Calls;

@@ -1,6 +1,7 @@
 #include "transfer.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <gtest/gtest.h>
 #include <openssl/evp.h>
 #include <unistd.h>
@@ -22,6 +23,13 @@ using Bytes = std::vector<uint8_t>;
 const uint8_t kKey[32] = {0x60, 0x3d, 0xeb, 0x10, 0x15, 0xca, 0x71, 0xbe, 0x2b, 0x73, 0xae,
                           0xf0, 0x85, 0x7d, 0x77, 0x81, 0x1f, 0x35, 0x2c, 0x07, 0x3b, 0x61,
                           0x08, 0xd7, 0x2d, 0x98, 0x10, 0xa3, 0x09, 0x14, 0xdf, 0xf4};
+
+// The second generation's data key, then its tweak key.
+const uint8_t kXtsKey[64] = {
+    0x27, 0x18, 0x28, 0x18, 0x28, 0x45, 0x90, 0x45, 0x23, 0x53, 0x60, 0x28, 0x74, 0x71, 0x35, 0x26,
+    0x62, 0x49, 0x77, 0x57, 0x24, 0x70, 0x93, 0x69, 0x99, 0x59, 0x57, 0x49, 0x66, 0x96, 0x76, 0x27,
+    0x31, 0x41, 0x59, 0x26, 0x53, 0x58, 0x97, 0x93, 0x23, 0x84, 0x62, 0x64, 0x33, 0x83, 0x27, 0x95,
+    0x02, 0x88, 0x41, 0x97, 0x16, 0x93, 0x99, 0x37, 0x51, 0x05, 0x82, 0x09, 0x74, 0x94, 0x45, 0x92};
 
 // Independent oracle: OpenSSL's AES-256-CBC without padding over `length`
 // bytes, IV = sector number as 16 little-endian bytes.
@@ -55,6 +63,23 @@ Bytes StoredForm(const Bytes& plain, int64_t offset) {
   return stored;
 }
 
+// Independent oracle: OpenSSL's AES-256-XTS, one data unit per 512-byte
+// sector, tweak = sector number as 16 little-endian bytes.
+Bytes OracleXts(bool encrypt, const Bytes& data, uint64_t firstSector) {
+  Bytes out(data.size());
+  EVP_CIPHER_CTX* ctx = EVP_CIPHER_CTX_new();
+  for (size_t done = 0; done < data.size(); done += 512) {
+    uint8_t tweak[16] = {};
+    const uint64_t sector = firstSector + done / 512;
+    for (int i = 0; i < 8; ++i) tweak[i] = static_cast<uint8_t>(sector >> (8 * i));
+    int n = 0;
+    EVP_CipherInit_ex(ctx, EVP_aes_256_xts(), nullptr, kXtsKey, tweak, encrypt ? 1 : 0);
+    EVP_CipherUpdate(ctx, out.data() + done, &n, data.data() + done, 512);
+  }
+  EVP_CIPHER_CTX_free(ctx);
+  return out;
+}
+
 Bytes Pattern(size_t length, uint32_t seed) {
   std::mt19937 random(seed);
   Bytes bytes(length);
@@ -63,16 +88,22 @@ Bytes Pattern(size_t length, uint32_t seed) {
 }
 
 // A real container file in the temp folder, driven through pread/pwrite, with
-// every file call counted and an optional fault injected at the seam.
+// every file call counted and an optional fault injected at the seam. Its
+// disk is `size` bytes; a second-generation file has the backup area after it.
 class ContainerFile {
  public:
-  explicit ContainerFile(int64_t size) {
+  explicit ContainerFile(int64_t size, uint32_t generation = kGenerationHeadOnly,
+                         uint32_t bounceBytes = kEncryptedAreaBytes)
+      : bounce_(bounceBytes) {
     char path[] = "/tmp/cryptdsk-transfer-XXXXXX";
     fd_ = mkstemp(path);
     path_ = path;
-    EXPECT_EQ(ftruncate(fd_, size), 0);
+    const bool wholeDisk = generation == kGenerationWholeDisk;
+    EXPECT_EQ(ftruncate(fd_, size + (wholeDisk ? kWholeDiskBackupAreaBytes : 0)), 0);
     size_ = size;
-    ImageCipherSetKey(&cipher_, kGenerationHeadOnly, kKey, sizeof(kKey), kXtsEngineBest);
+    EXPECT_EQ(ImageCipherSetKey(&cipher_, generation, wholeDisk ? kXtsKey : kKey,
+                                wholeDisk ? sizeof(kXtsKey) : sizeof(kKey), kXtsEngineBest),
+              1);
     io_.Context = this;
     io_.Read = &ContainerFile::ReadAt;
     io_.Write = &ContainerFile::WriteAt;
@@ -99,6 +130,12 @@ class ContainerFile {
     EXPECT_EQ(pread(fd_, bytes.data(), length, offset), static_cast<ssize_t>(length));
     return bytes;
   }
+  int64_t FileSize() const {
+    struct stat status;
+    EXPECT_EQ(fstat(fd_, &status), 0);
+    return status.st_size;
+  }
+  const Bytes& BounceBytes() const { return bounce_; }
   void Store(int64_t offset, const Bytes& bytes) {
     EXPECT_EQ(pwrite(fd_, bytes.data(), bytes.size(), offset), static_cast<ssize_t>(bytes.size()));
   }
@@ -148,7 +185,7 @@ class ContainerFile {
   BounceBuffer Bounce() { return {bounce_.data(), static_cast<uint32_t>(bounce_.size())}; }
 
   ImageCipher cipher_{};
-  Bytes bounce_ = Bytes(kEncryptedAreaBytes);
+  Bytes bounce_;
   ImageFileIo io_{};
 };
 
@@ -493,6 +530,140 @@ TEST(ReadImage, SectorsOneToThreeStoredInPlainByEarlierBuildsReadAsTheirDecrypti
   EXPECT_EQ(Bytes(whole.begin(), whole.begin() + 512), head);
   EXPECT_EQ(Bytes(whole.begin() + 512, whole.begin() + 2048), expected);
   EXPECT_EQ(Bytes(whole.begin() + 2048, whole.end()), tail);
+}
+
+// Second generation: every sector stored as its AES-256-XTS encryption.
+
+constexpr uint32_t kBounce = 4096;
+
+TEST(WholeDisk, WriteStoresTheXtsEncryptionOfEverySector) {
+  ContainerFile disk(kDiskSize, kGenerationWholeDisk, kBounce);
+  const Bytes plain = Pattern(8192, 30);
+  const TransferResult w = disk.Write(5 * 512, plain);
+  EXPECT_EQ(w.Status, kStatusSuccess);
+  EXPECT_EQ(w.Information, 8192u);
+  EXPECT_EQ(disk.Stored(5 * 512, 8192), OracleXts(true, plain, 5));
+}
+
+TEST(WholeDisk, ReadDecryptsEverySector) {
+  ContainerFile disk(kDiskSize, kGenerationWholeDisk, kBounce);
+  const Bytes plain = Pattern(4096, 31);
+  disk.Store(0, OracleXts(true, plain, 0));
+  Bytes buffer(4096);
+  const TransferResult r = disk.Read(0, buffer);
+  EXPECT_EQ(r.Status, kStatusSuccess);
+  EXPECT_EQ(r.Information, 4096u);
+  EXPECT_EQ(buffer, plain);
+}
+
+TEST(WholeDisk, WriteLeavesTheCallersBufferAsItWasAndTheBounceBufferWiped) {
+  ContainerFile disk(kDiskSize, kGenerationWholeDisk, kBounce);
+  const Bytes plain = Pattern(3 * kBounce, 32);
+  Bytes buffer = plain;
+  ASSERT_EQ(disk.Write(0, buffer).Information, buffer.size());
+  EXPECT_EQ(buffer, plain);
+  EXPECT_EQ(disk.BounceBytes(), Bytes(kBounce, 0));
+}
+
+TEST(WholeDisk, RequestLargerThanTheBounceBufferIsWrittenChunkByChunk) {
+  ContainerFile disk(kDiskSize, kGenerationWholeDisk, kBounce);
+  const Bytes plain = Pattern(2 * kBounce + 1024, 33);
+  EXPECT_EQ(disk.Write(64 * 512, plain).Information, plain.size());
+  EXPECT_EQ(disk.Log, "www");
+  EXPECT_EQ(disk.Stored(64 * 512, plain.size()), OracleXts(true, plain, 64));
+}
+
+TEST(WholeDisk, ShortFileWriteStopsWithSuccessAndBytesWritten) {
+  ContainerFile disk(kDiskSize, kGenerationWholeDisk, kBounce);
+  disk.ShortenWritesBy = 512;
+  const TransferResult w = disk.Write(0, Pattern(3 * kBounce, 34));
+  EXPECT_EQ(w.Status, kStatusSuccess);
+  EXPECT_EQ(w.Information, kBounce - 512);
+  EXPECT_EQ(disk.Log, "w");
+}
+
+TEST(WholeDisk, FailedChunkReturnsItsStatusAndStopsThere) {
+  ContainerFile disk(kDiskSize, kGenerationWholeDisk, kBounce);
+  disk.FailWith = static_cast<NtStatus>(0xC0000185u);  // device I/O error
+  EXPECT_EQ(disk.Write(0, Pattern(3 * kBounce, 35)).Status, disk.FailWith);
+  EXPECT_EQ(disk.FileCalls, 1);
+}
+
+// The disk is the file less its backup area: the last 4096 bytes of the file
+// are no sector of it.
+TEST(WholeDisk, TransfersPastTheDiskEndAreRefusedUntouched) {
+  ContainerFile disk(kDiskSize, kGenerationWholeDisk, kBounce);
+  const int64_t end = DiskSizeOfContainer(kGenerationWholeDisk, disk.FileSize());
+  ASSERT_EQ(end, kDiskSize);
+  Bytes sector(512);
+  EXPECT_EQ(disk.Read(end - 512, sector).Status, kStatusSuccess);
+  EXPECT_EQ(disk.Read(end, sector).Status, kStatusInvalidParameter);
+  EXPECT_EQ(disk.Write(end, sector).Status, kStatusInvalidParameter);
+  Bytes across(1024);
+  EXPECT_EQ(disk.Read(end - 512, across).Status, kStatusInvalidParameter);
+  EXPECT_EQ(disk.FileCalls, 1);
+  EXPECT_EQ(disk.Stored(end, 4096), Bytes(4096, 0));
+}
+
+TEST(WholeDisk, LengthOfPartSectorsIsRefused) {
+  ContainerFile disk(kDiskSize, kGenerationWholeDisk, kBounce);
+  Bytes odd(1000);
+  EXPECT_EQ(disk.Write(0, odd).Status, kStatusInvalidParameter);
+  EXPECT_EQ(disk.Read(0, odd).Status, kStatusInvalidParameter);
+  EXPECT_EQ(disk.FileCalls, 0);
+}
+
+TEST(WholeDisk, RandomShapesReadBackWhatWasWritten) {
+  constexpr int64_t kSize = 64 * 512;
+  ContainerFile disk(kSize, kGenerationWholeDisk, 2048);
+  Bytes model(kSize, 0);
+  ASSERT_EQ(disk.Write(0, model).Information, model.size());
+  std::mt19937 random(36);
+  for (int round = 0; round < 100; ++round) {
+    const int64_t sector = random() % 64;
+    Bytes data = Pattern((1 + random() % (64 - sector)) * 512, static_cast<uint32_t>(round));
+    ASSERT_EQ(disk.Write(sector * 512, data).Information, data.size());
+    std::copy(data.begin(), data.end(), model.begin() + sector * 512);
+  }
+  Bytes back(kSize);
+  ASSERT_EQ(disk.Read(0, back).Information, back.size());
+  EXPECT_EQ(back, model);
+  EXPECT_EQ(disk.Stored(0, kSize), OracleXts(true, model, 0));
+}
+
+TEST(Transfers, CipherNotKeyedIsRefusedWithoutFileCalls) {
+  ContainerFile disk(kDiskSize);
+  Bytes buffer(512);
+  ImageFileIo io{};
+  ImageCipher unkeyed{};
+  uint8_t bounce[kEncryptedAreaBytes];
+  EXPECT_EQ(ReadImage(io, &unkeyed, kDiskSize, 0, buffer.data(), 512).Status,
+            kStatusInvalidDeviceRequest);
+  EXPECT_EQ(WriteImage(io, &unkeyed, {bounce, sizeof(bounce)}, kDiskSize, 0, buffer.data(), 512)
+                .Status,
+            kStatusInvalidDeviceRequest);
+}
+
+TEST(DiskSizeOfContainer, FirstGenerationIsTheFileSecondLeavesOutTheBackupArea) {
+  EXPECT_EQ(DiskSizeOfContainer(0, 10000), 10000);
+  EXPECT_EQ(DiskSizeOfContainer(kGenerationHeadOnly, 10000), 10000);
+  EXPECT_EQ(DiskSizeOfContainer(kGenerationWholeDisk, (1 << 20) + 4096), 1 << 20);
+  EXPECT_EQ(DiskSizeOfContainer(kGenerationWholeDisk, (1 << 20) + 4096 + 511), 1 << 20);
+  EXPECT_EQ(DiskSizeOfContainer(kGenerationWholeDisk, 4096 + 512), 512);
+  EXPECT_EQ(DiskSizeOfContainer(kGenerationWholeDisk, 4096 + 511), -1);
+  EXPECT_EQ(DiskSizeOfContainer(kGenerationWholeDisk, 0), -1);
+}
+
+TEST(ImageCipherSetKey, UnknownGenerationOrWrongKeySizeLeavesTheCipherZero) {
+  const ImageCipher zero{};
+  ImageCipher cipher;
+  for (const auto& [generation, size] :
+       {std::pair<uint32_t, size_t>{3, 64}, {0, 32}, {kGenerationHeadOnly, 64},
+        {kGenerationWholeDisk, 32}}) {
+    std::memset(&cipher, 0x77, sizeof(cipher));
+    EXPECT_EQ(ImageCipherSetKey(&cipher, generation, kXtsKey, size, kXtsEngineBest), -1);
+    EXPECT_EQ(std::memcmp(&cipher, &zero, sizeof(cipher)), 0) << generation;
+  }
 }
 
 }  // namespace

@@ -7,6 +7,7 @@
 
 #include "driver_install.h"
 #include "sector_cipher.h"
+#include "xts.h"
 
 extern "C" NTSTATUS NTAPI NtReadFile(HANDLE file, HANDLE event, PIO_APC_ROUTINE apc, PVOID context,
                                      PIO_STATUS_BLOCK io, PVOID buffer, ULONG length,
@@ -22,6 +23,12 @@ namespace {
 const uint8_t kKey[32] = {0x60, 0x3d, 0xeb, 0x10, 0x15, 0xca, 0x71, 0xbe, 0x2b, 0x73, 0xae,
                           0xf0, 0x85, 0x7d, 0x77, 0x81, 0x1f, 0x35, 0x2c, 0x07, 0x3b, 0x61,
                           0x08, 0xd7, 0x2d, 0x98, 0x10, 0xa3, 0x09, 0x14, 0xdf, 0xf4};
+// The second generation's data key (the first 32 bytes), then its tweak key.
+const uint8_t kXtsKey[64] = {
+    0x27, 0x18, 0x28, 0x18, 0x28, 0x45, 0x90, 0x45, 0x23, 0x53, 0x60, 0x28, 0x74, 0x71, 0x35, 0x26,
+    0x62, 0x49, 0x77, 0x57, 0x24, 0x70, 0x93, 0x69, 0x99, 0x59, 0x57, 0x49, 0x66, 0x96, 0x76, 0x27,
+    0x31, 0x41, 0x59, 0x26, 0x53, 0x58, 0x97, 0x93, 0x23, 0x84, 0x62, 0x64, 0x33, 0x83, 0x27, 0x95,
+    0x02, 0x88, 0x41, 0x97, 0x16, 0x93, 0x99, 0x37, 0x51, 0x05, 0x82, 0x09, 0x74, 0x94, 0x45, 0x92};
 
 Answer Finish(NTSTATUS status, HANDLE device, IO_STATUS_BLOCK& io) {
   if (status == STATUS_PENDING) {
@@ -151,6 +158,15 @@ NTSTATUS OpenImage(HANDLE device, const std::wstring& ntPath, uint64_t fileSize)
   return Ioctl(device, IOCTL_CRYPTDSK_OPEN_IMAGE, &record, sizeof(record), nullptr, 0).Status;
 }
 
+NTSTATUS OpenWholeDiskImage(HANDLE device, const std::wstring& ntPath, uint64_t fileSize) {
+  OPEN_IMAGE_WHOLE_DISK_REQUEST request{};
+  request.Record = OpenRecord(ntPath, fileSize);
+  request.Record.Generation = cryptdsk::kGenerationWholeDisk;
+  memcpy(request.Record.Key, kXtsKey, sizeof(request.Record.Key));
+  memcpy(request.TweakKey, kXtsKey + 32, sizeof(request.TweakKey));
+  return Ioctl(device, IOCTL_CRYPTDSK_OPEN_IMAGE, &request, sizeof(request), nullptr, 0).Status;
+}
+
 NTSTATUS CloseImage(HANDLE device) {
   return Ioctl(device, IOCTL_CRYPTDSK_CLOSE_IMAGE, nullptr, 0, nullptr, 0).Status;
 }
@@ -173,6 +189,16 @@ Bytes StoredForm(const Bytes& plain, int64_t offset) {
     EncryptChunk(stored.data() + done,
                  static_cast<uint32_t>(std::min<size_t>(512, plain.size() - done)), &iv, &schedule);
   }
+  return stored;
+}
+
+Bytes WholeDiskStoredForm(const Bytes& plain, int64_t offset) {
+  XtsContext xts;
+  XtsSetKey(&xts, kXtsKey, kXtsEngineSoftware);
+  Bytes stored(plain.size());
+  XtsEncryptSectors(&xts, static_cast<uint64_t>(offset) / 512, plain.data(), stored.data(),
+                    plain.size() / 512);
+  XtsWipe(&xts);
   return stored;
 }
 

@@ -27,6 +27,7 @@ constexpr NTSTATUS kNoSuchFile = static_cast<NTSTATUS>(0xC000000Fu);
 constexpr NTSTATUS kInvalidDeviceRequest = static_cast<NTSTATUS>(0xC0000010u);
 constexpr NTSTATUS kNoMedia = static_cast<NTSTATUS>(0xC0000013u);
 constexpr NTSTATUS kBufferTooSmall = static_cast<NTSTATUS>(0xC0000023u);
+constexpr NTSTATUS kUnrecognizedMedia = static_cast<NTSTATUS>(0xC0000014u);
 
 // The disk key every test container uses.
 const uint8_t* TestKey();
@@ -90,12 +91,17 @@ Bytes StoredBytes(const Container& container, int64_t offset, size_t length);
 
 OPEN_IMAGE_RECORD OpenRecord(const std::wstring& ntPath, uint64_t fileSize, uint16_t letter = 'K');
 NTSTATUS OpenImage(HANDLE device, const std::wstring& ntPath, uint64_t fileSize);
+// A second-generation container: the 608-byte request with the test's XTS key.
+NTSTATUS OpenWholeDiskImage(HANDLE device, const std::wstring& ntPath, uint64_t fileSize);
 NTSTATUS CloseImage(HANDLE device);
 bool IsOpen(HANDLE device);
 
 // What the disk must store for `plain` written at a sector-aligned offset:
 // sectors 0 to 3 encrypted by their own number, the rest as written.
 Bytes StoredForm(const Bytes& plain, int64_t offset);
+// The same for the second generation: every sector's AES-256-XTS encryption
+// (on the software engine, whatever the driver runs on).
+Bytes WholeDiskStoredForm(const Bytes& plain, int64_t offset);
 Bytes Pattern(size_t length, uint32_t seed);
 
 }  // namespace cryptdsk_test
