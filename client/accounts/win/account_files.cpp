@@ -252,26 +252,6 @@ int BuildChangedKeyFile(KeyFileRecord* record) {
 
 }  // namespace
 
-int ReadUserKeyFile(uint8_t* saltOut, uint8_t* keyOut) {
-  Wiped<KeyFileBytes> file;
-  Wiped<OpenedKeyFile> opened;
-  const WCHAR* password = ChangingPassword ? OldPassword.get() : Password.get();
-  // A second-generation file has neither salt nor key material of this size.
-  const int result = RefuseLinks(UserKeyFilePath) == 1 &&
-                             ReadKeyFileBytes(UserKeyFilePath, &file.get()) == 1 &&
-                             file->size == kUserKeyFileSize
-                         ? OpenKeyFile(file.get(), password, &opened.get())
-                         : -1;
-  ForgetRememberedAccountKey();
-  if (result != 1) return -1;
-  if (saltOut != nullptr) memcpy(saltOut, file->bytes, kAccountSaltSize);
-  if (ChangingPassword)
-    memcpy(keyOut, opened->keyMaterial, kUserKeyMaterialSize);
-  else
-    DiskKeyFromKeyMaterial(opened->keyMaterial, keyOut);
-  return 1;
-}
-
 int ReadUserDiskKey(UserDiskKey* key) {
   SecureWipeObject(*key);
   Wiped<KeyFileBytes> file;

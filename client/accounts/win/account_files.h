@@ -53,12 +53,6 @@ struct UserDiskKey {
 // 1 filled; -1 unreadable or not opened (key all zero). The caller wipes it.
 int ReadUserDiskKey(UserDiskKey* key);
 
-// First generation only. Salt (20 bytes, optional) and key: DiskKey (32
-// bytes), or in change-password mode the 256 bytes of key material unwrapped
-// with OldPassword. The password is not checked: a wrong one yields a wrong
-// key. 1, or -1 (a second-generation file included).
-int ReadUserKeyFile(uint8_t* saltOut, uint8_t* keyOut);
-
 // Writes RecoveryFilePath with Password under the three answers and a fresh
 // salt; on success the answer slots are zeroed. Of the second generation for
 // a new user with WantWholeDriveEncryption and for a changing user whose key

@@ -16,6 +16,8 @@
 #include "account_files.h"
 #include "account_records.h"
 #include "account_system.h"
+#include "cryptdsk_protocol.h"
+#include "disk_key.h"
 #include "golden_inputs.h"
 
 namespace account_files_test {
@@ -167,6 +169,15 @@ inline int g_kdfAllocations;
 inline void* CountingKdfAllocate(size_t size) {
   ++g_kdfAllocations;
   return DefaultAccountSystem().allocateKdfMemory(size);
+}
+
+// The mount's read for a first-generation user: its 32-byte disk key. 1, or
+// -1 as ReadUserDiskKey (or when the file is of the second generation).
+inline int ReadHeadOnlyDiskKey(uint8_t key[kDiskKeySize]) {
+  UserDiskKey read = {};
+  if (ReadUserDiskKey(&read) != 1 || read.Generation != cryptdsk::kGenerationHeadOnly) return -1;
+  memcpy(key, read.Key, kDiskKeySize);
+  return 1;
 }
 
 // What the tests' second-generation files cost instead of the default.

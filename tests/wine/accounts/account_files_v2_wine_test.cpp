@@ -258,8 +258,13 @@ TEST_F(AccountFilesV2, FirstGenerationUserStillReadsItsHeadKey) {
   UserDiskKey key = {};
   ASSERT_EQ(ReadUserDiskKey(&key), 1);
   EXPECT_EQ(key.Generation, cryptdsk::kGenerationHeadOnly);
+  GoldenRandomStream stream;
+  uint8_t salt[kAccountSaltSize];
+  uint8_t material[kKeyMaterialSize];
+  stream.Fill(salt, sizeof(salt));
+  stream.Fill(material, sizeof(material));
   uint8_t expected[kDiskKeySize];
-  ASSERT_EQ(ReadUserKeyFile(nullptr, expected), 1);
+  DiskKeyFromKeyMaterial(material, expected);
   EXPECT_EQ(0, memcmp(key.Key, expected, kDiskKeySize));
   EXPECT_EQ(std::vector<uint8_t>(key.Key + kDiskKeySize, key.Key + sizeof(key.Key)),
             std::vector<uint8_t>(sizeof(key.Key) - kDiskKeySize, 0));

@@ -44,7 +44,7 @@ TEST_F(AccountFiles, FilesWrittenByTheToolOpenInTheClient) {
   SetText(Password.get(), Wide(kGoldenNewPassword));
   EXPECT_EQ(VerifyUserPassword(nullptr), 1);
   uint8_t diskKey[kDiskKeySize];
-  ASSERT_EQ(ReadUserKeyFile(nullptr, diskKey), 1);
+  ASSERT_EQ(ReadHeadOnlyDiskKey(diskKey), 1);
   uint8_t material[kKeyMaterialSize];
   GoldenRandomStream stream;
   uint8_t salt[kAccountSaltSize];
@@ -83,14 +83,14 @@ TEST_F(AccountFiles, MissingShortOrLockedKeyFiles) {
   SetText(UserKeyFilePath, KeyPath());
   uint8_t key[kDiskKeySize];
   EXPECT_EQ(VerifyUserPassword(nullptr), -1);
-  EXPECT_EQ(ReadUserKeyFile(nullptr, key), -1);
+  EXPECT_EQ(ReadHeadOnlyDiskKey(key), -1);
   EXPECT_TRUE(g_messages.empty());
 
   CreateUser();
   Bytes file = ReadAll(KeyPath());
   WriteAll(KeyPath(), Bytes(file.begin(), file.end() - 1));
   EXPECT_EQ(VerifyUserPassword(nullptr), -1);
-  EXPECT_EQ(ReadUserKeyFile(nullptr, key), -1);
+  EXPECT_EQ(ReadHeadOnlyDiskKey(key), -1);
   EXPECT_TRUE(g_messages.empty());
 
   file.resize(1000, 0x42);
@@ -100,7 +100,7 @@ TEST_F(AccountFiles, MissingShortOrLockedKeyFiles) {
   HANDLE held = CreateFileW(KeyPath().c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
   ASSERT_NE(held, INVALID_HANDLE_VALUE);
   EXPECT_EQ(VerifyUserPassword(nullptr), -1);
-  EXPECT_EQ(ReadUserKeyFile(nullptr, key), -1);
+  EXPECT_EQ(ReadHeadOnlyDiskKey(key), -1);
   CloseHandle(held);
   ASSERT_EQ(g_messages.size(), 1u);
   EXPECT_EQ(g_messages[0].text, kUserDoesNotExistText);
@@ -130,7 +130,7 @@ TEST_F(AccountFiles, PathOf260UnitsAndE9RoundTrip) {
 TEST_F(AccountFiles, PasswordChangeKeepsSaltPathAndDiskKey) {
   CreateUser();
   uint8_t keyBefore[kDiskKeySize];
-  ASSERT_EQ(ReadUserKeyFile(nullptr, keyBefore), 1);
+  ASSERT_EQ(ReadHeadOnlyDiskKey(keyBefore), 1);
   const Bytes before = ReadAll(KeyPath());
   ASSERT_EQ(ChangePassword(), 1);
   const Bytes after = ReadAll(KeyPath());
@@ -138,7 +138,7 @@ TEST_F(AccountFiles, PasswordChangeKeepsSaltPathAndDiskKey) {
   EXPECT_TRUE(std::equal(before.begin(), before.begin() + kUserKeyMaterialOffset, after.begin()));
   EXPECT_FALSE(FileExists(TemporaryPath()));
   uint8_t keyAfter[kDiskKeySize];
-  ASSERT_EQ(ReadUserKeyFile(nullptr, keyAfter), 1);
+  ASSERT_EQ(ReadHeadOnlyDiskKey(keyAfter), 1);
   EXPECT_EQ(0, memcmp(keyBefore, keyAfter, sizeof(keyAfter)));
   EXPECT_EQ(VerifyUserPassword(nullptr), 1);
 }
@@ -318,7 +318,7 @@ TEST_F(AccountFiles, NoAccountFileIsReachedThroughAJunctionOrLink) {
   CreateUser();
   g_faults.reparsePoint = KeyPath();
   EXPECT_EQ(VerifyUserPassword(nullptr), -1);
-  EXPECT_EQ(ReadUserKeyFile(nullptr, key), -1);
+  EXPECT_EQ(ReadHeadOnlyDiskKey(key), -1);
   EXPECT_EQ(ChangePassword(), -1);
   ASSERT_EQ(LocateRecoveryFile(UserName, true), 0);
   g_faults.reparsePoint = folder_ + L"\\PRF";
@@ -337,7 +337,7 @@ TEST_F(AccountFiles, NoAccountFileIsReachedThroughAJunctionOrLink) {
   ASSERT_TRUE(RemoveDirectoryW((folder_ + L"\\Key").c_str()));
   ASSERT_TRUE(MakeUnixLink(elsewhere, folder_ + L"\\Key"));
   EXPECT_EQ(VerifyUserPassword(nullptr), -1);
-  EXPECT_EQ(ReadUserKeyFile(nullptr, key), -1);
+  EXPECT_EQ(ReadHeadOnlyDiskKey(key), -1);
   ASSERT_TRUE(DeleteFileW((elsewhere + L"\\Ann.user").c_str()));
   EXPECT_EQ(WriteUserKeyFile(nullptr), -1);
   EXPECT_FALSE(FileExists(elsewhere + L"\\Ann.user"));
@@ -418,7 +418,7 @@ TEST_F(AccountFiles, PasswordCheckKeepsNoKeyBeyondItsOperation) {
   {
     RememberedAccountKeyScope logIn;
     ASSERT_EQ(VerifyUserPassword(nullptr), 1);
-    ASSERT_EQ(ReadUserKeyFile(nullptr, key), 1);
+    ASSERT_EQ(ReadHeadOnlyDiskKey(key), 1);
     EXPECT_FALSE(AccountKeyRemembered());
   }
   {
