@@ -109,14 +109,16 @@ class WholeDriveJourney : public FlowJourney {
     ASSERT_EQ(LinkTarget(L'H'), CRYPTDSK_DEVICE_NAME);
   }
 
-  // The About box from the tray menu: its protection line.
-  std::wstring AboutProtection() {
+  // The About box from the tray menu: its protection line (and a picture of
+  // it, when a screenshot folder is named).
+  std::wstring AboutProtection(const char* picture) {
     HWND mainWindow = gui::WaitForMainWindow();
     if (mainWindow == nullptr) return L"<no main window>";
     PostMessageW(mainWindow, WM_COMMAND, IDM_ABOUT, 0);
     HWND about = gui::WaitForDialog(CT_W(CT_TITLE_ABOUT));
     if (about == nullptr) return L"<no About box>";
     const std::wstring text = gui::ControlText(about, IDC_ABOUT_PROTECTION);
+    Screenshot(about, picture);
     gui::Click(about, IDOK);
     gui::WaitUntilGone(about);
     return text;
@@ -179,13 +181,13 @@ TEST_F(WholeDriveJourney, UsersOfBothGenerationsInOneFolderEachSeeTheirOwnDrive)
   ASSERT_NO_FATAL_FAILURE(LogInAs(L"Ann"));
   EXPECT_EQ(ReadBlock(kFreeClusterOffset), annMarker);
   EXPECT_EQ(TrayTooltip(), kOpenTooltip + CT_W(CT_PROTECTION_FIRST_SECTORS));
-  EXPECT_EQ(AboutProtection(), CT_W(CT_ABOUT_PROTECTION_FIRST_SECTORS));
+  EXPECT_EQ(AboutProtection("816-about-first-sectors"), CT_W(CT_ABOUT_PROTECTION_FIRST_SECTORS));
   CrashAndDetach();
 
   ASSERT_NO_FATAL_FAILURE(LogInAs(L"Vic"));
   EXPECT_EQ(ReadBlock(kFreeClusterOffset), vicMarker);
   EXPECT_EQ(TrayTooltip(), kOpenTooltip + CT_W(CT_PROTECTION_WHOLE_DRIVE));
-  EXPECT_EQ(AboutProtection(), CT_W(CT_ABOUT_PROTECTION_WHOLE_DRIVE));
+  EXPECT_EQ(AboutProtection("816-about-whole-drive"), CT_W(CT_ABOUT_PROTECTION_WHOLE_DRIVE));
 }
 
 }  // namespace
