@@ -103,4 +103,66 @@ TEST(KeyFileV2, GenerationsAreNotTakenForEachOther) {
   EXPECT_EQ(OpenUserKeyFile({file.data(), file.size()}, u"pw", DeriveAccountKey, material2), -1);
 }
 
+// Parameters altered within their range pass the header check; the MAC
+// refuses them.
+TEST(KeyFileV2, HeaderCheckRefusesAlteredFixedFieldsAndParametersOutOfRange) {
+  const KeyFile file = Build(u"pw");
+  EXPECT_TRUE(KeyFileV2HeaderAccepted(file.data(), file.size()));
+  for (size_t i : {0, 7, 8, 11, 12, 15, 28, 31}) {
+    KeyFile altered = file;
+    altered[i] ^= 0x80;
+    EXPECT_FALSE(KeyFileV2HeaderAccepted(altered.data(), altered.size())) << "byte " << i;
+  }
+  KeyFile costly = file;
+  costly[16] = 17;  // passes
+  EXPECT_FALSE(KeyFileV2HeaderAccepted(costly.data(), costly.size()));
+  EXPECT_FALSE(KeyFileV2HeaderAccepted(file.data(), file.size() - 1));
+  const Argon2idParameters stored = KeyFileV2Parameters(file.data());
+  EXPECT_EQ(stored.Passes, kCheap.Passes);
+  EXPECT_EQ(stored.MemoryKiB, kCheap.MemoryKiB);
+  EXPECT_EQ(stored.Lanes, kCheap.Lanes);
+}
+
+// Each Argon2id run takes its memory once.
+int g_allocations = 0;
+const KdfMemory kCountingHeap = {[](size_t size) -> void* {
+                                   ++g_allocations;
+                                   return malloc(size);
+                                 },
+                                 [](void* memory, size_t) { free(memory); }};
+
+int OpenRemembered(const KeyFile& file, const char16_t* password, Keys* keys,
+                   char16_t path[kPathBufferUnits]) {
+  return OpenKeyFileV2Remembered(file.data(), file.size(), password, kCountingHeap, keys->data(),
+                                 path);
+}
+
+TEST(KeyFileV2, OpeningInsideAScopeDerivesOnceForTheSameBytesAndPassword) {
+  const KeyFile file = Build(u"pw");
+  Keys keys{};
+  char16_t path[kPathBufferUnits] = {};
+  g_allocations = 0;
+  {
+    RememberedAccountKeyScope scope;
+    ASSERT_EQ(OpenRemembered(file, u"pw", &keys, path), 1);
+    keys = Keys{};
+    path[0] = 0;
+    ASSERT_EQ(OpenRemembered(file, u"pw", &keys, path), 1);
+    EXPECT_EQ(g_allocations, 1);
+    EXPECT_EQ(keys, TestKeys());
+    EXPECT_EQ(u16string(path), u16string(kPath));
+    EXPECT_EQ(OpenRemembered(file, u"pw2", &keys, path), 0);
+    KeyFile altered = file;
+    altered[100] ^= 1;
+    EXPECT_EQ(OpenRemembered(altered, u"pw", &keys, path), 0);
+    EXPECT_EQ(g_allocations, 3);
+    EXPECT_TRUE(AccountKeyRemembered());
+  }
+  EXPECT_FALSE(AccountKeyRemembered());
+  ASSERT_EQ(OpenRemembered(file, u"pw", &keys, path), 1);
+  ASSERT_EQ(OpenRemembered(file, u"pw", &keys, path), 1);
+  EXPECT_EQ(g_allocations, 5);
+  EXPECT_FALSE(AccountKeyRemembered());
+}
+
 }  // namespace
