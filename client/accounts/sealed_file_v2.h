@@ -3,8 +3,7 @@
 // a 32-byte salt, a payload XORed with a BLAKE2b keystream, and a keyed
 // BLAKE2b-256 MAC over everything before it. The two files differ only in
 // magic, payload size and what feeds Argon2id; their own modules parse the
-// payload. The Linux tool reads the stored parameters through it, to keep
-// a user's cost when it rewrites the files.
+// payload. Internal to the two files' modules.
 #pragma once
 
 #include <stddef.h>

@@ -11,7 +11,6 @@
 #include "key_file_v2.h"
 #include "path_rules.h"
 #include "recovery_file_v2.h"
-#include "sealed_file_v2.h"
 #include "secure_wipe.h"
 #include "utf.h"
 
@@ -321,7 +320,7 @@ int RewriteKeyFile(Run& run, const OpenedKeyFile& opened, const SecretText& newP
                    uint8_t out[kUserKeyFileSize], size_t* size) {
   if (opened.file.secondGeneration) {
     *size = kKeyFileV2Size;
-    return BuildSecondGenerationKeyFile(run, SealedFileV2Parameters(opened.file.bytes), opened.keys,
+    return BuildSecondGenerationKeyFile(run, KeyFileV2Parameters(opened.file.bytes), opened.keys,
                                         opened.path, newPassword, out);
   }
   *size = kUserKeyFileSize;
@@ -349,12 +348,11 @@ int ChangePassword(Run& run, const Arguments& args) {
     return result;
   // Refuse before anything changes when the recovery file cannot hold it.
   const bool second = opened->file.secondGeneration;
+  const Argon2idParameters cost =
+      second ? KeyFileV2Parameters(opened->file.bytes) : Argon2idParameters{};
   Wiped<RecoveryBytes> recovery;
   if (withRecovery &&
-      (result = run.BuildRecovery(
-           newPassword.get(), answers, second,
-           second ? SealedFileV2Parameters(opened->file.bytes) : Argon2idParameters{},
-           &recovery.get())) != 1)
+      (result = run.BuildRecovery(newPassword.get(), answers, second, cost, &recovery.get())) != 1)
     return result;
   if ((result = run.ReplaceKeyFile(args.keyFile, changed.get(), changedSize)) != 1) return result;
   // The earlier recovery file holds the earlier password: it goes either way.
