@@ -83,6 +83,16 @@ TEST_F(AccountFilesV2, NewUserGetsASecondGenerationKeyFileWithFreshKeysAndThePat
   EXPECT_EQ(std::vector<uint8_t>(key.Key, key.Key + kKeyFileV2KeysSize), FirstDrawnKeys());
 }
 
+TEST_F(AccountFilesV2, PathOutsideLatin1IsKeptWhole) {
+  const std::wstring path = L"c:\\\u4e2d\\\u20ac" + std::wstring(254, L'p');
+  SetText(StorageFilePath, path);
+  CreateUser();
+  EXPECT_FALSE(MustCloseProgram);
+  EXPECT_EQ(VerifyUserPassword(nullptr), 1);
+  EXPECT_EQ(OpenWithPassword(ReadAll(KeyPath()), kGoldenPassword).path, path);
+  EXPECT_TRUE(g_messages.empty());
+}
+
 TEST_F(AccountFilesV2, NewUserFileCarriesTheDefaultCost) {
   AccountSystemCalls().fileV2Parameters = DefaultAccountSystem().fileV2Parameters;
   CreateUser();
