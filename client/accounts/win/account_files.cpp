@@ -99,9 +99,9 @@ KdfMemory AccountKdfMemory() {
 
 // A key file opened with a password.
 struct OpenedKeyFile {
-  bool wholeDisk;                                // second generation
-  uint8_t keyMaterial[kUserKeyMaterialSize];     // first generation
-  uint8_t keys[kKeyFileV2KeysSize];              // second generation
+  bool wholeDisk;                             // second generation
+  uint8_t keyMaterial[kUserKeyMaterialSize];  // first generation
+  uint8_t keys[kKeyFileV2KeysSize];           // second generation
   char16_t path[kPathBufferUnits];
 };
 
@@ -203,9 +203,8 @@ int BuildWholeDiskKeyFile(const Argon2idParameters& parameters, KeyFileRecord* r
   Wiped<uint8_t[kKeyFileV2SaltSize]> salt;
   if (calls.randomBytes(salt.get(), kKeyFileV2SaltSize) != 1) return -1;
   record->file.size = kKeyFileV2Size;
-  return BuildKeyFileV2(parameters, salt.get(), record->opened.keys,
-                        record->opened.path, AsUtf16(Password.get()), AccountKdfMemory(),
-                        record->file.bytes) == 1
+  return BuildKeyFileV2(parameters, salt.get(), record->opened.keys, record->opened.path,
+                        AsUtf16(Password.get()), AccountKdfMemory(), record->file.bytes) == 1
              ? 1
              : -1;
 }
@@ -294,7 +293,8 @@ int VerifyUserPassword(HWND owner) {
 }
 
 int WriteUserKeyFile(HWND owner) {
-  // A change inside a scope reads the file its check has just opened.
+  // Nothing is forgotten first: inside a scope a change reads the file its
+  // check has just opened without deriving again.
   AccountSystem& calls = AccountSystemCalls();
   if (!ChangingPassword && calls.getFileAttributes(UserKeyFilePath) != INVALID_FILE_ATTRIBUTES)
     calls.deleteFile(UserKeyFilePath);

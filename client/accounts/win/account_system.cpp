@@ -18,10 +18,12 @@ void ReleaseKdfMemory(void* memory, size_t) {
 }  // namespace
 
 AccountSystem DefaultAccountSystem() {
-  return AccountSystem{CreateFileW,        ReadFile,          WriteFile,
-                       FlushFileBuffers,   CloseHandle,       DeleteFileW,
-                       MoveFileExW,        GetFileAttributesW, GetFileSizeEx,
-                       MessageBoxW,        RandomPoolGetBytes, AllocateKdfMemory,
+  return AccountSystem{CreateFileW,        ReadFile,
+                       WriteFile,          FlushFileBuffers,
+                       CloseHandle,        DeleteFileW,
+                       MoveFileExW,        GetFileAttributesW,
+                       GetFileSizeEx,      MessageBoxW,
+                       RandomPoolGetBytes, AllocateKdfMemory,
                        ReleaseKdfMemory,   kKeyFileV2DefaultParameters};
 }
 
