@@ -7,7 +7,6 @@
 
 #include "driver_install.h"
 #include "sector_cipher.h"
-#include "xts.h"
 
 extern "C" NTSTATUS NTAPI NtReadFile(HANDLE file, HANDLE event, PIO_APC_ROUTINE apc, PVOID context,
                                      PIO_STATUS_BLOCK io, PVOID buffer, ULONG length,
@@ -41,6 +40,10 @@ Answer Finish(NTSTATUS status, HANDLE device, IO_STATUS_BLOCK& io) {
 
 const uint8_t* TestKey() {
   return kKey;
+}
+
+const uint8_t* TestXtsKey() {
+  return kXtsKey;
 }
 
 bool InstallCryptDsk() {
@@ -189,16 +192,6 @@ Bytes StoredForm(const Bytes& plain, int64_t offset) {
     EncryptChunk(stored.data() + done,
                  static_cast<uint32_t>(std::min<size_t>(512, plain.size() - done)), &iv, &schedule);
   }
-  return stored;
-}
-
-Bytes WholeDiskStoredForm(const Bytes& plain, int64_t offset) {
-  XtsContext xts;
-  XtsSetKey(&xts, kXtsKey, kXtsEngineSoftware);
-  Bytes stored(plain.size());
-  XtsEncryptSectors(&xts, static_cast<uint64_t>(offset) / 512, plain.data(), stored.data(),
-                    plain.size() / 512);
-  XtsWipe(&xts);
   return stored;
 }
 

@@ -31,6 +31,8 @@ constexpr NTSTATUS kUnrecognizedMedia = static_cast<NTSTATUS>(0xC0000014u);
 
 // The disk key every test container uses.
 const uint8_t* TestKey();
+// The 64-byte XTS key (data key, then tweak key) of second-generation ones.
+const uint8_t* TestXtsKey();
 
 bool InstallCryptDsk();
 int CountCryptDskDevices();
@@ -99,9 +101,6 @@ bool IsOpen(HANDLE device);
 // What the disk must store for `plain` written at a sector-aligned offset:
 // sectors 0 to 3 encrypted by their own number, the rest as written.
 Bytes StoredForm(const Bytes& plain, int64_t offset);
-// The same for the second generation: every sector's AES-256-XTS encryption
-// (on the software engine, whatever the driver runs on).
-Bytes WholeDiskStoredForm(const Bytes& plain, int64_t offset);
 Bytes Pattern(size_t length, uint32_t seed);
 
 }  // namespace cryptdsk_test

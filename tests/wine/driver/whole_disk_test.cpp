@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "driver_harness.h"
+#include "xts.h"
 // clang-format off
 #include <winioctl.h>
 // clang-format on
@@ -13,6 +14,19 @@ namespace {
 
 constexpr int64_t kDiskSize = 1 << 20;
 constexpr int64_t kFileSize = kDiskSize + cryptdsk::kWholeDiskBackupAreaBytes;
+
+// What the disk must store for `plain` written at a sector-aligned offset:
+// every sector's AES-256-XTS encryption, made on the software engine
+// whatever the driver runs on.
+Bytes WholeDiskStoredForm(const Bytes& plain, int64_t offset) {
+  XtsContext xts;
+  XtsSetKey(&xts, TestXtsKey(), kXtsEngineSoftware);
+  Bytes stored(plain.size());
+  XtsEncryptSectors(&xts, static_cast<uint64_t>(offset) / 512, plain.data(), stored.data(),
+                    plain.size() / 512);
+  XtsWipe(&xts);
+  return stored;
+}
 
 class WholeDisk : public ::testing::Test {
  protected:
