@@ -1,5 +1,7 @@
 // SaveRecoveryAnswers (806) and RecoverPassword (807): the three answers,
 // written into a recovery file or used to read the password back from one.
+#include <string.h>
+
 #include "account_files.h"
 #include "account_state.h"
 #include "client_texts.h"
@@ -82,7 +84,12 @@ int SaveRecoveryAnswers(HWND dialog) {
   if (result != 1) return result;
   result = ReplaceEarlierRecoveryFile(dialog);
   if (result != 1) return result;
-  return WriteRecoveryFile(dialog, answers.get());
+  if (ChangingPassword) return WriteRecoveryFile(dialog, answers.get());
+  // A new user's file is written by the storage screen, whose whole-drive
+  // choice decides its generation: a whole-drive user's password must not
+  // sit under the first generation's weaker derivation.
+  memcpy(RecoveryAnswers.get(), answers.get(), sizeof(AnswerTexts));
+  return 1;
 }
 
 int RecoverPassword(HWND dialog) {

@@ -1,5 +1,7 @@
 // CreateUserStorage: the storage dialog's (808) checks, the key file and the
 // mount that creates, formats and opens the new container.
+#include <string.h>
+
 #include "account_files.h"
 #include "account_records.h"
 #include "account_state.h"
@@ -76,6 +78,7 @@ int RefuseExistingStorageFile(HWND dialog, const PathBuffer<char16_t>& path) {
 // storage path, which the key file records: what this attempt wrote goes, so
 // that the next attempt starts from nothing.
 void ForgetAttempt() {
+  if (WantRecoveryFile && RecoveryFilePath[0] != 0) DeleteFileW(RecoveryFilePath);
   if (UserKeyFilePath[0] != 0) DeleteFileW(UserKeyFilePath);
   if (StorageFilePath[0] != 0) DeleteFileW(StorageFilePath);
   WipeText(UserKeyFilePath);
@@ -94,11 +97,23 @@ int CreateUserStorage(HWND dialog) {
   // of a failed creation deletes nothing else.
   if (CopyWideText(AsWide(path.c_str()), StorageFilePath) != 1) return -1;
 
+  // The recovery file first, as its screen used to write it: a password it
+  // cannot hold stops the flow before anything else of the user exists. The
+  // answers stay until the user is made, for another attempt.
+  if (WantRecoveryFile) {
+    Wiped<AnswerTexts> answers;
+    memcpy(answers.get(), RecoveryAnswers.get(), sizeof(AnswerTexts));
+    result = WriteRecoveryFile(dialog, answers.get());
+    if (result != 1) return result;
+  }
   RememberedAccountKeyScope remembering;  // the read-back's derivation serves the mount
   result = WriteUserKeyFile(dialog);
   if (result == 1) result = VerifyUserPassword(dialog);
   if (result == 1) result = MountUserStorage(dialog, 1);
-  if (result == 1) WipeText(Password);
+  if (result == 1) {
+    WipeText(Password);
+    SecureWipe(RecoveryAnswers.get(), sizeof(AnswerTexts));
+  }
   if (result == 0) ForgetAttempt();
   return result;
 }

@@ -138,8 +138,12 @@ TEST_F(WholeDriveJourney, ANewUserWhoLeavesTheBoxCheckedGetsAWholeDriveThatKeeps
   ForgetEarlierHandOver(L"Vic");
   StartWithStandIn(CT_W(CT_TITLE_WELCOME));
   ASSERT_NO_FATAL_FAILURE(flow_screens::CreateUserThroughTheScreens(
-      L"Vic", L"Secret#1", nullptr, L"5", DriveEncryption::kWholeDrive));
+      L"Vic", L"Secret#1", &kRecoveryAnswers, L"5", DriveEncryption::kWholeDrive));
   ASSERT_EQ(LinkTarget(L'H'), CRYPTDSK_DEVICE_NAME);
+  // The answers, given before the choice, seal the password as strongly.
+  const std::string recoveryFile = FileBytes(RecoveryFilePath(L"Vic"));
+  EXPECT_EQ(recoveryFile.size(), 672u);
+  EXPECT_EQ(recoveryFile.substr(0, 8), "CRYPTRF2");
 
   const std::string keyFile = FileBytes(KeyFilePath(L"Vic"));
   EXPECT_EQ(keyFile.size(), 736u);
