@@ -2,6 +2,7 @@
 // then the key file re-wrapped under the new password (and, after a
 // recovery, a new recovery file with the answers just given).
 #include "account_files.h"
+#include "account_records.h"
 #include "account_state.h"
 #include "client_texts.h"
 #include "dialog_common.h"
@@ -78,6 +79,8 @@ int ChangeUserPassword(HWND dialog) {
     ShowInfoBox(dialog, CT_W(CT_TITLE_CREATE_FOR_USER), CT_W(CT_MSG_STORAGE_FILE_MISSING));
     return -1;
   }
+  // The check's derivation serves the re-wrap's read of the same key file.
+  RememberedAccountKeyScope remembering;
   result = VerifyUserPassword(dialog);
   if (result != 1) return result;
 
