@@ -11,9 +11,8 @@ constexpr uint8_t kMagic[kSealedFileV2MagicSize] = {'C', 'R', 'Y', 'P', 'T', 'K'
 constexpr size_t kPayloadSize = 640;
 constexpr SealedFileV2Layout kLayout = {kMagic, kPayloadSize};
 constexpr size_t kPathLengthOffset = kKeyFileV2KeysSize;  // in the payload
-constexpr size_t kPathOffset = kPathLengthOffset + 2;
 static_assert(SealedFileV2Size(kPayloadSize) == kKeyFileV2Size, "key file v2 layout");
-static_assert(kPathOffset + 2 * kMaxPathUnits <= kPayloadSize, "the longest path fits");
+static_assert(kPathLengthOffset + 2 + 2 * kMaxPathUnits <= kPayloadSize, "the longest path fits");
 
 struct PasswordBytes {
   uint8_t bytes[2 * kMaxPathUnits];
@@ -26,20 +25,6 @@ bool StorePassword(const char16_t* password, PasswordBytes* out) {
   if (units > kMaxPathUnits) return false;
   StoreUtf16Le(password, units, out->bytes);
   out->length = 2 * units;
-  return true;
-}
-
-// The path of a decrypted payload: 1 to 260 non-zero units, zero after them.
-bool ReadPath(const uint8_t* payload, char16_t path[kPathBufferUnits]) {
-  const size_t units = payload[kPathLengthOffset] | payload[kPathLengthOffset + 1] << 8;
-  if (units == 0 || units > kMaxPathUnits) return false;
-  uint8_t padding = 0;
-  for (size_t i = kPathOffset + 2 * units; i < kPayloadSize; ++i) padding |= payload[i];
-  if (padding != 0) return false;
-  LoadUtf16Le(payload + kPathOffset, units, path);
-  for (size_t i = 0; i < units; ++i)
-    if (path[i] == 0) return false;
-  path[units] = 0;
   return true;
 }
 
@@ -67,9 +52,7 @@ int BuildKeyFileV2(const Argon2idParameters& parameters, const uint8_t salt[kKey
 
   Wiped<uint8_t[kPayloadSize]> payload;
   memcpy(payload.get(), keys, kKeyFileV2KeysSize);
-  payload.get()[kPathLengthOffset] = static_cast<uint8_t>(units);
-  payload.get()[kPathLengthOffset + 1] = static_cast<uint8_t>(units >> 8);
-  StoreUtf16Le(storagePath, units, payload.get() + kPathOffset);
+  StoreCountedText(storagePath, units, payload.get() + kPathLengthOffset);
   return SealFileV2(kLayout, parameters, salt, secret->bytes, secret->length, payload.get(), memory,
                     out);
 }
@@ -83,7 +66,10 @@ int OpenKeyFileV2(const uint8_t* bytes, size_t size, const char16_t* password, K
       UnsealFileV2(kLayout, bytes, size, secret->bytes, secret->length, memory, payload.get());
   if (unsealed != 1) return unsealed;
   Wiped<char16_t[kPathBufferUnits]> storedPath;
-  if (!ReadPath(payload.get(), storedPath.get())) return 0;
+  // A path of 1 to 260 units.
+  if (!LoadCountedText(payload.get() + kPathLengthOffset, payload.get() + kPayloadSize, 1,
+                       storedPath.get()))
+    return 0;
   memcpy(keys, payload.get(), kKeyFileV2KeysSize);
   memcpy(path, storedPath.get(), sizeof(storedPath.get()));
   return 1;

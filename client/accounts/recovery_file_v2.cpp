@@ -10,9 +10,8 @@ namespace {
 constexpr uint8_t kMagic[kSealedFileV2MagicSize] = {'C', 'R', 'Y', 'P', 'T', 'R', 'F', '2'};
 constexpr size_t kPayloadSize = 576;
 constexpr SealedFileV2Layout kLayout = {kMagic, kPayloadSize};
-constexpr size_t kPasswordOffset = 2;  // after its length, in the payload
 static_assert(SealedFileV2Size(kPayloadSize) == kRecoveryFileV2Size, "recovery file v2 layout");
-static_assert(kPasswordOffset + 2 * kMaxPathUnits <= kPayloadSize, "the longest password fits");
+static_assert(2 + 2 * kMaxPathUnits <= kPayloadSize, "the longest password fits");
 
 // Each answer as LE16(units) || UTF-16LE, so no answer can run into the next.
 struct JoinedAnswers {
@@ -20,35 +19,15 @@ struct JoinedAnswers {
   size_t length;
 };
 
-void StoreLe16(uint8_t* out, size_t value) {
-  out[0] = static_cast<uint8_t>(value);
-  out[1] = static_cast<uint8_t>(value >> 8);
-}
-
 // false when an answer is longer than 260 units.
 bool JoinAnswers(const char16_t* const answers[kRecoveryFileV2AnswerCount], JoinedAnswers* out) {
   out->length = 0;
   for (size_t k = 0; k < kRecoveryFileV2AnswerCount; ++k) {
     const size_t units = Utf16Length(answers[k]);
     if (units > kMaxPathUnits) return false;
-    StoreLe16(out->bytes + out->length, units);
-    StoreUtf16Le(answers[k], units, out->bytes + out->length + 2);
+    StoreCountedText(answers[k], units, out->bytes + out->length);
     out->length += 2 + 2 * units;
   }
-  return true;
-}
-
-// The password of a decrypted payload: 0 to 260 non-zero units, zero after them.
-bool ReadPassword(const uint8_t* payload, char16_t password[kPathBufferUnits]) {
-  const size_t units = payload[0] | payload[1] << 8;
-  if (units > kMaxPathUnits) return false;
-  uint8_t padding = 0;
-  for (size_t i = kPasswordOffset + 2 * units; i < kPayloadSize; ++i) padding |= payload[i];
-  if (padding != 0) return false;
-  LoadUtf16Le(payload + kPasswordOffset, units, password);
-  for (size_t i = 0; i < units; ++i)
-    if (password[i] == 0) return false;
-  password[units] = 0;
   return true;
 }
 
@@ -68,8 +47,7 @@ int BuildRecoveryFileV2(const Argon2idParameters& parameters,
   if (units > kMaxPathUnits || !JoinAnswers(answers, &secret.get())) return -1;
 
   Wiped<uint8_t[kPayloadSize]> payload;
-  StoreLe16(payload.get(), units);
-  StoreUtf16Le(password, units, payload.get() + kPasswordOffset);
+  StoreCountedText(password, units, payload.get());
   return SealFileV2(kLayout, parameters, salt, secret->bytes, secret->length, payload.get(), memory,
                     out);
 }
@@ -84,7 +62,8 @@ int OpenRecoveryFileV2(const uint8_t* bytes, size_t size,
       UnsealFileV2(kLayout, bytes, size, secret->bytes, secret->length, memory, payload.get());
   if (unsealed != 1) return unsealed;
   Wiped<char16_t[kPathBufferUnits]> stored;
-  if (!ReadPassword(payload.get(), stored.get())) return 0;
+  // A password of 0 to 260 units.
+  if (!LoadCountedText(payload.get(), payload.get() + kPayloadSize, 0, stored.get())) return 0;
   memcpy(password, stored.get(), sizeof(stored.get()));
   return 1;
 }

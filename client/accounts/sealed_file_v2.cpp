@@ -150,7 +150,24 @@ void StoreUtf16Le(const char16_t* text, size_t units, uint8_t* out) {
   }
 }
 
-void LoadUtf16Le(const uint8_t* bytes, size_t units, char16_t* text) {
-  for (size_t i = 0; i < units; ++i)
-    text[i] = static_cast<char16_t>(bytes[2 * i] | bytes[2 * i + 1] << 8);
+void StoreCountedText(const char16_t* text, size_t units, uint8_t* at) {
+  at[0] = static_cast<uint8_t>(units);
+  at[1] = static_cast<uint8_t>(units >> 8);
+  StoreUtf16Le(text, units, at + 2);
+}
+
+bool LoadCountedText(const uint8_t* at, const uint8_t* payloadEnd, size_t minUnits,
+                     char16_t text[kPathBufferUnits]) {
+  const size_t units = at[0] | at[1] << 8;
+  if (units < minUnits || units > kMaxPathUnits) return false;
+  const uint8_t* end = at + 2 + 2 * units;
+  uint8_t padding = 0;
+  for (const uint8_t* p = end; p < payloadEnd; ++p) padding |= *p;
+  if (padding != 0) return false;
+  for (size_t i = 0; i < units; ++i) {
+    text[i] = static_cast<char16_t>(at[2 + 2 * i] | at[3 + 2 * i] << 8);
+    if (text[i] == 0) return false;
+  }
+  text[units] = 0;
+  return true;
 }

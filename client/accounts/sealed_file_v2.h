@@ -51,6 +51,14 @@ int UnsealFileV2(const SealedFileV2Layout& layout, const uint8_t* bytes, size_t 
 // The Argon2id parameters a sealed file stores (not checked).
 Argon2idParameters SealedFileV2Parameters(const uint8_t* file);
 
-// Text as UTF-16LE bytes, two per unit, and back.
+// Text as UTF-16LE bytes, two per unit.
 void StoreUtf16Le(const char16_t* text, size_t units, uint8_t* out);
-void LoadUtf16Le(const uint8_t* bytes, size_t units, char16_t* text);
+
+// A counted text in a payload: LE16(units) at `at`, then the units as
+// UTF-16LE; the payload is zero after it (a fresh payload already is).
+void StoreCountedText(const char16_t* text, size_t units, uint8_t* at);
+
+// Reads one back, as a writer leaves it: minUnits to 260 units, none of them
+// zero, and only zero bytes after them up to payloadEnd. false otherwise.
+bool LoadCountedText(const uint8_t* at, const uint8_t* payloadEnd, size_t minUnits,
+                     char16_t text[kPathBufferUnits]);
