@@ -13,22 +13,11 @@ namespace {
 // holds two such groups of four blocks side by side in one SSE2 register.
 #if defined(__x86_64__) && !defined(CRYPTDSK_AES_CT_NO_SSE2)
 typedef uint64_t Word __attribute__((vector_size(16)));
+typedef uint16_t Lanes __attribute__((vector_size(16)));
 constexpr int kGroups = 2;
-inline Word MakeWord(const uint64_t groups[2]) {
-  return Word{groups[0], groups[1]};
-}
-inline uint64_t GroupOf(Word w, int group) {
-  return w[group];
-}
 #else
 typedef uint64_t Word;
 constexpr int kGroups = 1;
-inline Word MakeWord(const uint64_t groups[1]) {
-  return groups[0];
-}
-inline uint64_t GroupOf(Word w, int) {
-  return w;
-}
 #endif
 static_assert(kAesCtBatchBlocks == 4 * kGroups, "a batch is four blocks per group");
 
@@ -85,15 +74,52 @@ void Transpose(Planes x) {
 // Word 4h + b gets block b's columns h and h + 2 interleaved byte by byte,
 // so that after the transpose its byte 2r + (c >> 1), bit 4(c & 1) + b is
 // the byte of row r, column c: bit 16r + 4c + b.
+#if defined(__x86_64__) && !defined(CRYPTDSK_AES_CT_NO_SSE2)
+// Both groups at once: a block's interleaved columns are one byte unpack
+// (columns 0 and 2 in the low half, 1 and 3 in the high), and the groups
+// pair up by halves.
+typedef uint8_t Bytes __attribute__((vector_size(16)));
+typedef short PackLanes __attribute__((vector_size(16)));
+
+void Load(const uint8_t batch[kBatchBytes], Planes q) {
+  Word interleaved[8];
+  for (int k = 0; k < 8; ++k) {
+    Bytes block;
+    memcpy(&block, batch + 16 * k, 16);
+    const Bytes high = reinterpret_cast<Bytes>(
+        __builtin_shuffle(reinterpret_cast<Word>(block), Word{1, 1}));
+    interleaved[k] = reinterpret_cast<Word>(__builtin_shuffle(
+        block, high, Bytes{0, 16, 1, 17, 2, 18, 3, 19, 4, 20, 5, 21, 6, 22, 7, 23}));
+  }
+  for (int b = 0; b < 4; ++b) {
+    q[b] = __builtin_shuffle(interleaved[b], interleaved[4 + b], Word{0, 2});
+    q[4 + b] = __builtin_shuffle(interleaved[b], interleaved[4 + b], Word{1, 3});
+  }
+  Transpose(q);
+}
+
+// The even bytes of a block's interleaved words are its first eight, the
+// odd bytes its last eight: one saturation-free pack.
+void Store(Planes q, uint8_t batch[kBatchBytes]) {
+  Transpose(q);
+  for (int b = 0; b < 4; ++b) {
+    for (int g = 0; g < 2; ++g) {
+      const Word interleaved =
+          g == 0 ? __builtin_shuffle(q[b], q[4 + b], Word{0, 2})
+                 : __builtin_shuffle(q[b], q[4 + b], Word{1, 3});
+      const Lanes lanes = reinterpret_cast<Lanes>(interleaved);
+      const Bytes block = reinterpret_cast<Bytes>(__builtin_ia32_packuswb128(
+          reinterpret_cast<PackLanes>(lanes & 0x00FF), reinterpret_cast<PackLanes>(lanes >> 8)));
+      memcpy(batch + 64 * g + 16 * b, &block, 16);
+    }
+  }
+}
+#else
 void Load(const uint8_t batch[kBatchBytes], Planes q) {
   for (int b = 0; b < 4; ++b) {
     for (int h = 0; h < 2; ++h) {
-      uint64_t groups[kGroups];
-      for (int g = 0; g < kGroups; ++g) {
-        const uint8_t* column = batch + 64 * g + 16 * b + 4 * h;
-        groups[g] = Spread(LoadLe32(column)) | Spread(LoadLe32(column + 8)) << 8;
-      }
-      q[4 * h + b] = MakeWord(groups);
+      const uint8_t* column = batch + 16 * b + 4 * h;
+      q[4 * h + b] = Spread(LoadLe32(column)) | Spread(LoadLe32(column + 8)) << 8;
     }
   }
   Transpose(q);
@@ -103,20 +129,20 @@ void Store(Planes q, uint8_t batch[kBatchBytes]) {
   Transpose(q);
   for (int b = 0; b < 4; ++b) {
     for (int h = 0; h < 2; ++h) {
-      for (int g = 0; g < kGroups; ++g) {
-        uint8_t* column = batch + 64 * g + 16 * b + 4 * h;
-        const uint64_t word = GroupOf(q[4 * h + b], g);
-        StoreLe32(column, Gather(word));
-        StoreLe32(column + 8, Gather(word >> 8));
-      }
+      uint8_t* column = batch + 16 * b + 4 * h;
+      StoreLe32(column, Gather(q[4 * h + b]));
+      StoreLe32(column + 8, Gather(q[4 * h + b] >> 8));
     }
   }
 }
+#endif
 
 // The S-box as a circuit of 113 XOR, AND and XNOR gates over the planes
 // (Boyar and Peralta's: a linear layer, an inversion in GF(2^8) by
 // multiplications in subfields, a linear layer with the affine constant).
-// u0 and s0 are the most significant bits.
+// u0 and s0 are the most significant bits. Without `withConstant` the
+// affine constant 63 is left out.
+template <bool withConstant = true>
 AES_CT_INLINE void SubBytes(Planes q) {
   const Word u0 = q[7], u1 = q[6], u2 = q[5], u3 = q[4];
   const Word u4 = q[3], u5 = q[2], u6 = q[1], u7 = q[0];
@@ -155,62 +181,97 @@ AES_CT_INLINE void SubBytes(Planes q) {
   const Word l24 = l15 ^ l9, l25 = l6 ^ l10, l26 = l7 ^ l9, l27 = l8 ^ l10;
   const Word l28 = l11 ^ l14, l29 = l11 ^ l17;
 
+  const Word s1 = l16 ^ l26, s2 = l19 ^ l28, s6 = l13 ^ l27, s7 = l6 ^ l23;
   q[7] = l6 ^ l24;
-  q[6] = ~(l16 ^ l26);
-  q[5] = ~(l19 ^ l28);
+  q[6] = withConstant ? ~s1 : s1;
+  q[5] = withConstant ? ~s2 : s2;
   q[4] = l6 ^ l21;
   q[3] = l20 ^ l22;
   q[2] = l25 ^ l29;
-  q[1] = ~(l13 ^ l27);
-  q[0] = ~(l6 ^ l23);
+  q[1] = withConstant ? ~s6 : s6;
+  q[0] = withConstant ? ~s7 : s7;
 }
 
 // The inverse of the S-box's affine map: bit i of the result is
-// x(i+2) ^ x(i+5) ^ x(i+7) ^ bit i of 05.
+// x(i+2) ^ x(i+5) ^ x(i+7), plus bit i of 05 when `withConstant`.
+template <bool withConstant>
 AES_CT_INLINE void InverseAffine(Planes q) {
-  const Word x0 = q[0], x1 = q[1], x2 = q[2], x3 = q[3];
-  const Word x4 = q[4], x5 = q[5], x6 = q[6], x7 = q[7];
-  q[0] = ~(x2 ^ x5 ^ x7);
-  q[1] = x3 ^ x6 ^ x0;
-  q[2] = ~(x4 ^ x7 ^ x1);
-  q[3] = x5 ^ x0 ^ x2;
-  q[4] = x6 ^ x1 ^ x3;
-  q[5] = x7 ^ x2 ^ x4;
-  q[6] = x0 ^ x3 ^ x5;
-  q[7] = x1 ^ x4 ^ x6;
+  const Word x03 = q[0] ^ q[3], x16 = q[1] ^ q[6], x47 = q[4] ^ q[7], x25 = q[2] ^ q[5];
+  const Word y0 = x25 ^ q[7], y1 = x03 ^ q[6], y2 = x47 ^ q[1], y3 = x25 ^ q[0];
+  const Word y4 = x16 ^ q[3], y5 = x47 ^ q[2], y6 = x03 ^ q[5], y7 = x16 ^ q[4];
+  q[0] = withConstant ? ~y0 : y0;
+  q[1] = y1;
+  q[2] = withConstant ? ~y2 : y2;
+  q[3] = y3;
+  q[4] = y4;
+  q[5] = y5;
+  q[6] = y6;
+  q[7] = y7;
 }
 
 // S-box = Affine o Inverse, so Inverse = Affine^-1 o S-box and the inverse
-// S-box, Inverse o Affine^-1, is Affine^-1 o S-box o Affine^-1.
+// S-box, Inverse o Affine^-1, is Affine^-1 o S-box o Affine^-1. The outer
+// pair of constants cancels: the linear part of Affine^-1 maps 63 to 05.
 AES_CT_INLINE void InvSubBytes(Planes q) {
-  InverseAffine(q);
-  SubBytes(q);
-  InverseAffine(q);
+  InverseAffine<true>(q);
+  SubBytes<false>(q);
+  InverseAffine<false>(q);
 }
 
-// Row r moves left by r columns: its lane rotates right by 4r bits.
-AES_CT_INLINE Word ShiftRowsPlane(Word x) {
-  return (x & 0x000000000000FFFFull) | ((x >> 4) & 0x000000000FFF0000ull) |
-         ((x << 12) & 0x00000000F0000000ull) | ((x >> 8) & 0x000000FF00000000ull) |
-         ((x << 8) & 0x0000FF0000000000ull) | ((x >> 12) & 0x000F000000000000ull) |
-         ((x << 4) & 0xFFF0000000000000ull);
-}
+// The rounds skip ShiftRows ("fixslicing"): after r rounds the byte of row
+// y, column c sits in column c + r*y (mod 4). MixColumns fetches each
+// column's other rows from the columns so displaced, the round keys are
+// stored displaced the same way, and only the output (encryption) or the
+// input (decryption) pays one fix-up.
 
-AES_CT_INLINE Word InvShiftRowsPlane(Word x) {
+// Row y moves right by y columns (ShiftRows undone once): its lane rotates
+// left by 4y bits.
+Word InvShiftRowsPlane(Word x) {
   return (x & 0x000000000000FFFFull) | ((x << 4) & 0x00000000FFF00000ull) |
          ((x >> 12) & 0x00000000000F0000ull) | ((x >> 8) & 0x000000FF00000000ull) |
          ((x << 8) & 0x0000FF0000000000ull) | ((x << 12) & 0xF000000000000000ull) |
          ((x >> 4) & 0x0FFF000000000000ull);
 }
 
-AES_CT_INLINE void ShiftRows(Planes q) {
-#pragma GCC unroll 8
-  for (int i = 0; i < 8; ++i) q[i] = ShiftRowsPlane(q[i]);
+// Row y gets row y + 1 (RowsUp) or y + 2 (RowsUp2); every 16-bit lane
+// gets its column c + n (ColumnsLeft<n>). On x86-64 these are word
+// shuffles and lane shifts.
+#if defined(__x86_64__) && !defined(CRYPTDSK_AES_CT_NO_SSE2)
+AES_CT_INLINE Word RowsUp(Word x) {
+  return reinterpret_cast<Word>(
+      __builtin_shuffle(reinterpret_cast<Lanes>(x), Lanes{1, 2, 3, 0, 5, 6, 7, 4}));
 }
+AES_CT_INLINE Word RowsUp2(Word x) {
+  return reinterpret_cast<Word>(
+      __builtin_shuffle(reinterpret_cast<Lanes>(x), Lanes{2, 3, 0, 1, 6, 7, 4, 5}));
+}
+template <int n>
+AES_CT_INLINE Word ColumnsLeft(Word x) {
+  if (n % 4 == 0) return x;
+  const Lanes lanes = reinterpret_cast<Lanes>(x);
+  return reinterpret_cast<Word>((lanes >> (4 * (n % 4))) | (lanes << (16 - 4 * (n % 4))));
+}
+#else
+AES_CT_INLINE Word RowsUp(Word x) {
+  return RotateRight(x, 16);
+}
+AES_CT_INLINE Word RowsUp2(Word x) {
+  return RotateRight(x, 32);
+}
+template <int n>
+AES_CT_INLINE Word ColumnsLeft(Word x) {
+  if (n % 4 == 0) return x;
+  constexpr int bits = 4 * (n % 4);
+  constexpr uint64_t low = (0xFFFFull >> bits) * 0x0001000100010001ull;
+  return ((x >> bits) & low) | ((x << (16 - bits)) & ~low);
+}
+#endif
 
-AES_CT_INLINE void InvShiftRows(Planes q) {
+// ShiftRows twice, the output's and input's fix-up: rows 1 and 3 move by
+// two columns.
+AES_CT_INLINE void ShiftRowsTwice(Planes q) {
 #pragma GCC unroll 8
-  for (int i = 0; i < 8; ++i) q[i] = InvShiftRowsPlane(q[i]);
+  for (int i = 0; i < 8; ++i) q[i] ^= (q[i] ^ ColumnsLeft<2>(q[i])) & 0xFFFF0000FFFF0000ull;
 }
 
 // Multiplication by 02 in GF(2^8) (polynomial 11B), plane-wise.
@@ -225,34 +286,46 @@ AES_CT_INLINE void Double(const Planes x, Planes y) {
   y[7] = x[6];
 }
 
-// Each column (a0 a1 a2 a3) becomes 2a_r ^ 3a_r+1 ^ a_r+2 ^ a_r+3
-// = 2(a_r ^ a_r+1) ^ a_r+1 ^ (a_r+2 ^ a_r+3); rotating a plane right by 16
-// brings row r+1 to row r.
+// In round r (mod 4) the column's next row is one row up and r columns
+// left; the row after that two rows up and 2r columns left.
+template <int r>
+AES_CT_INLINE Word NextRow(Word x) {
+  return ColumnsLeft<r>(RowsUp(x));
+}
+template <int r>
+AES_CT_INLINE Word OppositeRow(Word x) {
+  return ColumnsLeft<2 * r>(RowsUp2(x));
+}
+
+// Each column (a0 a1 a2 a3) becomes 2a_y ^ 3a_y+1 ^ a_y+2 ^ a_y+3
+// = 2(a_y ^ a_y+1) ^ a_y+1 ^ (a_y+2 ^ a_y+3).
+template <int r>
 AES_CT_INLINE void MixColumns(Planes q) {
   Planes next;
   Planes pair;
 #pragma GCC unroll 8
   for (int i = 0; i < 8; ++i) {
-    next[i] = RotateRight(q[i], 16);
+    next[i] = NextRow<r>(q[i]);
     pair[i] = q[i] ^ next[i];
   }
   Double(pair, q);
 #pragma GCC unroll 8
-  for (int i = 0; i < 8; ++i) q[i] ^= next[i] ^ RotateRight(pair[i], 32);
+  for (int i = 0; i < 8; ++i) q[i] ^= next[i] ^ OppositeRow<r>(pair[i]);
 }
 
-// The inverse matrix is MixColumns times (05 00 04 00): a_r ^= 4(a_r ^ a_r+2).
+// The inverse matrix is MixColumns times (05 00 04 00): a_y ^= 4(a_y ^ a_y+2).
+template <int r>
 AES_CT_INLINE void InvMixColumns(Planes q) {
   Planes opposite;
   Planes twice;
   Planes four;
 #pragma GCC unroll 8
-  for (int i = 0; i < 8; ++i) opposite[i] = q[i] ^ RotateRight(q[i], 32);
+  for (int i = 0; i < 8; ++i) opposite[i] = q[i] ^ OppositeRow<r>(q[i]);
   Double(opposite, twice);
   Double(twice, four);
 #pragma GCC unroll 8
   for (int i = 0; i < 8; ++i) q[i] ^= four[i];
-  MixColumns(q);
+  MixColumns<r>(q);
 }
 
 AES_CT_INLINE void AddRoundKey(Planes q, const Word key[8]) {
@@ -264,33 +337,52 @@ const Word* RoundKey(const AesCtSchedule* schedule, int round) {
   return reinterpret_cast<const Word*>(schedule->RoundKeys[round]);
 }
 
+template <int r>
+AES_CT_INLINE void EncryptRound(const AesCtSchedule* schedule, Planes q, int round) {
+  SubBytes(q);
+  MixColumns<r>(q);
+  AddRoundKey(q, RoundKey(schedule, round));
+}
+
+template <int r>
+AES_CT_INLINE void DecryptRound(const AesCtSchedule* schedule, Planes q, int round) {
+  InvSubBytes(q);
+  AddRoundKey(q, RoundKey(schedule, round));
+  InvMixColumns<r>(q);
+}
+
 void EncryptBatch(const AesCtSchedule* schedule, Planes state) {
   Planes q;
   memcpy(q, state, sizeof(q));
   AddRoundKey(q, RoundKey(schedule, 0));
-  for (int round = 1; round < 14; ++round) {
-    SubBytes(q);
-    ShiftRows(q);
-    MixColumns(q);
-    AddRoundKey(q, RoundKey(schedule, round));
+  for (int round = 1; round < 13; round += 4) {
+    EncryptRound<1>(schedule, q, round);
+    EncryptRound<2>(schedule, q, round + 1);
+    EncryptRound<3>(schedule, q, round + 2);
+    EncryptRound<0>(schedule, q, round + 3);
   }
+  EncryptRound<1>(schedule, q, 13);
   SubBytes(q);
-  ShiftRows(q);
   AddRoundKey(q, RoundKey(schedule, 14));
+  ShiftRowsTwice(q);  // 14 rounds' ShiftRows: twice, modulo four
   memcpy(state, q, sizeof(q));
 }
 
+// The input is first displaced as round 14's output would be, so every
+// round meets its key as the encryption left it; 16 skipped shifts then
+// leave the output in place.
 void DecryptBatch(const AesCtSchedule* schedule, Planes state) {
   Planes q;
   memcpy(q, state, sizeof(q));
+  ShiftRowsTwice(q);
   AddRoundKey(q, RoundKey(schedule, 14));
-  for (int round = 13; round > 0; --round) {
-    InvShiftRows(q);
-    InvSubBytes(q);
-    AddRoundKey(q, RoundKey(schedule, round));
-    InvMixColumns(q);
+  for (int round = 13; round > 1; round -= 4) {
+    DecryptRound<1>(schedule, q, round);
+    DecryptRound<0>(schedule, q, round - 1);
+    DecryptRound<3>(schedule, q, round - 2);
+    DecryptRound<2>(schedule, q, round - 3);
   }
-  InvShiftRows(q);
+  DecryptRound<1>(schedule, q, 1);
   InvSubBytes(q);
   AddRoundKey(q, RoundKey(schedule, 0));
   memcpy(state, q, sizeof(q));
@@ -362,6 +454,10 @@ void AesCtSetKey(const uint8_t key[32], AesCtSchedule* schedule) {
   for (int round = 0; round < 15; ++round) {
     for (size_t b = 0; b < kAesCtBatchBlocks; ++b) memcpy(batch + 16 * b, words[4 * round], 16);
     Load(batch, q);
+    // Displaced as the state is after `round` rounds without ShiftRows.
+    for (int shift = 0; shift < round % 4; ++shift) {
+      for (int i = 0; i < 8; ++i) q[i] = InvShiftRowsPlane(q[i]);
+    }
     memcpy(schedule->RoundKeys[round], q, sizeof(q));
   }
   SecureWipeObject(q);

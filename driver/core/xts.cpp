@@ -1,5 +1,7 @@
 #include "xts.h"
 
+#include <string.h>
+
 #include "secure_wipe.h"
 
 namespace {
@@ -25,9 +27,36 @@ inline void StoreLe64(uint8_t* p, uint64_t v) {
   p[7] = static_cast<uint8_t>(v >> 56);
 }
 
-inline void XorBlock(uint8_t* target, const uint8_t* a, const uint8_t* b) {
-  for (int i = 0; i < 16; ++i) target[i] = a[i] ^ b[i];
+// A tweak as the two little-endian halves of a block. On x86-64 a vector,
+// so block and tweak meet in one XOR, with no narrow stores read back wide.
+#if defined(__x86_64__) && !defined(CRYPTDSK_AES_CT_NO_SSE2)
+typedef uint64_t Tweak __attribute__((vector_size(16)));
+
+inline Tweak MakeTweak(uint64_t low, uint64_t high) {
+  return Tweak{low, high};
 }
+
+inline void XorTweak(uint8_t* target, const uint8_t* source, Tweak tweak) {
+  Tweak block;
+  memcpy(&block, source, 16);
+  block ^= tweak;
+  memcpy(target, &block, 16);
+}
+#else
+struct Tweak {
+  uint64_t Low;
+  uint64_t High;
+};
+
+inline Tweak MakeTweak(uint64_t low, uint64_t high) {
+  return Tweak{low, high};
+}
+
+inline void XorTweak(uint8_t* target, const uint8_t* source, Tweak tweak) {
+  StoreLe64(target, LoadLe64(source) ^ tweak.Low);
+  StoreLe64(target + 8, LoadLe64(source + 8) ^ tweak.High);
+}
+#endif
 
 // One sector on the software engine: batches of blocks, each XORed with its
 // tweak before and after the cipher. The tweak advances by multiplication by
@@ -36,16 +65,15 @@ void SoftwareSector(const AesCtSchedule* schedule, bool encrypt, const uint8_t t
                     const uint8_t* in, uint8_t* out) {
   uint64_t low = LoadLe64(tweak);
   uint64_t high = LoadLe64(tweak + 8);
-  uint8_t tweaks[kAesCtBatchBlocks][16];
+  Tweak tweaks[kAesCtBatchBlocks];
   uint8_t work[kAesCtBatchBlocks][16];
   for (size_t first = 0; first < kBlocksPerSector; first += kAesCtBatchBlocks) {
     for (size_t i = 0; i < kAesCtBatchBlocks; ++i) {
-      StoreLe64(tweaks[i], low);
-      StoreLe64(tweaks[i] + 8, high);
+      tweaks[i] = MakeTweak(low, high);
       const uint64_t carry = high >> 63;
       high = high << 1 | low >> 63;
       low = low << 1 ^ (0x87 & (0 - carry));
-      XorBlock(work[i], in + 16 * (first + i), tweaks[i]);
+      XorTweak(work[i], in + 16 * (first + i), tweaks[i]);
     }
     if (encrypt) {
       AesCtEncryptBlocks(schedule, work[0], work[0], kAesCtBatchBlocks);
@@ -53,7 +81,7 @@ void SoftwareSector(const AesCtSchedule* schedule, bool encrypt, const uint8_t t
       AesCtDecryptBlocks(schedule, work[0], work[0], kAesCtBatchBlocks);
     }
     for (size_t i = 0; i < kAesCtBatchBlocks; ++i) {
-      XorBlock(out + 16 * (first + i), work[i], tweaks[i]);
+      XorTweak(out + 16 * (first + i), work[i], tweaks[i]);
     }
   }
   SecureWipeObject(tweaks);
