@@ -4,6 +4,10 @@
 
 #include "secure_wipe.h"
 
+// The S-box circuit keeps more values live than there are vector registers;
+// scheduling before register allocation, with an eye on pressure, spills
+// less (a tenth to a quarter faster here).
+#pragma GCC optimize("schedule-insns", "sched-pressure")
 namespace {
 
 // Four blocks as eight bit planes of 64 bits: plane i holds bit i of every
