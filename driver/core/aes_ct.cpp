@@ -196,16 +196,15 @@ AES_CT_INLINE void SubBytes(Planes q) {
   q[0] = withConstant ? ~s7 : s7;
 }
 
-// The inverse of the S-box's affine map: bit i of the result is
-// x(i+2) ^ x(i+5) ^ x(i+7), plus bit i of 05 when `withConstant`.
-template <bool withConstant>
-AES_CT_INLINE void InverseAffine(Planes q) {
+// The linear part of the inverse of the S-box's affine map: bit i of the
+// result is x(i+2) ^ x(i+5) ^ x(i+7). Its constant, 05, is the image of 63.
+AES_CT_INLINE void InverseLinear(Planes q) {
   const Word x03 = q[0] ^ q[3], x16 = q[1] ^ q[6], x47 = q[4] ^ q[7], x25 = q[2] ^ q[5];
   const Word y0 = x25 ^ q[7], y1 = x03 ^ q[6], y2 = x47 ^ q[1], y3 = x25 ^ q[0];
   const Word y4 = x16 ^ q[3], y5 = x47 ^ q[2], y6 = x03 ^ q[5], y7 = x16 ^ q[4];
-  q[0] = withConstant ? ~y0 : y0;
+  q[0] = y0;
   q[1] = y1;
-  q[2] = withConstant ? ~y2 : y2;
+  q[2] = y2;
   q[3] = y3;
   q[4] = y4;
   q[5] = y5;
@@ -214,12 +213,13 @@ AES_CT_INLINE void InverseAffine(Planes q) {
 }
 
 // S-box = Affine o Inverse, so Inverse = Affine^-1 o S-box and the inverse
-// S-box, Inverse o Affine^-1, is Affine^-1 o S-box o Affine^-1. The outer
-// pair of constants cancels: the linear part of Affine^-1 maps 63 to 05.
+// S-box, Inverse o Affine^-1, is Affine^-1 o S-box o Affine^-1. Its
+// constants all cancel against the 63 that every round key but the first
+// carries (see AesCtSetKey): the linear part maps 63 to 05.
 AES_CT_INLINE void InvSubBytes(Planes q) {
-  InverseAffine<true>(q);
+  InverseLinear(q);
   SubBytes<false>(q);
-  InverseAffine<false>(q);
+  InverseLinear(q);
 }
 
 // The rounds skip ShiftRows ("fixslicing"): after r rounds the byte of row
@@ -343,7 +343,7 @@ const Word* RoundKey(const AesCtSchedule* schedule, int round) {
 
 template <int r>
 AES_CT_INLINE void EncryptRound(const AesCtSchedule* schedule, Planes q, int round) {
-  SubBytes(q);
+  SubBytes<false>(q);
   MixColumns<r>(q);
   AddRoundKey(q, RoundKey(schedule, round));
 }
@@ -366,7 +366,7 @@ void EncryptBatch(const AesCtSchedule* schedule, Planes state) {
     EncryptRound<0>(schedule, q, round + 3);
   }
   EncryptRound<1>(schedule, q, 13);
-  SubBytes(q);
+  SubBytes<false>(q);
   AddRoundKey(q, RoundKey(schedule, 14));
   ShiftRowsTwice(q);  // 14 rounds' ShiftRows: twice, modulo four
   memcpy(state, q, sizeof(q));
@@ -456,7 +456,13 @@ void AesCtSetKey(const uint8_t key[32], AesCtSchedule* schedule) {
   uint8_t batch[kBatchBytes];
   Planes q;
   for (int round = 0; round < 15; ++round) {
-    for (size_t b = 0; b < kAesCtBatchBlocks; ++b) memcpy(batch + 16 * b, words[4 * round], 16);
+    // The S-box's constant 63, left out of the rounds' circuit, comes with
+    // every round key but the first: MixColumns keeps a constant in every
+    // byte as it is.
+    for (size_t b = 0; b < kAesCtBatchBlocks; ++b) {
+      memcpy(batch + 16 * b, words[4 * round], 16);
+      for (int k = 0; k < 16; ++k) batch[16 * b + k] ^= round == 0 ? 0 : 0x63;
+    }
     Load(batch, q);
     // Displaced as the state is after `round` rounds without ShiftRows.
     for (int shift = 0; shift < round % 4; ++shift) {
