@@ -9,7 +9,7 @@ int ImageCipherSetKey(ImageCipher* cipher, uint32_t generation, const uint8_t* k
   SecureWipeObject(*cipher);
   bool keyed = false;
   if (generation == kGenerationHeadOnly && keySize == kOpenImageKeySize) {
-    keyed = AesSetKey(key, static_cast<uint32_t>(keySize), 0, &cipher->Head) == kAesOk;
+    keyed = AesEngineSetKey(&cipher->Head, key, engine) == 1;
   } else if (generation == kGenerationWholeDisk && keySize == kXtsKeySize) {
     keyed = XtsSetKey(&cipher->Xts, key, engine) == 1;
   }
@@ -23,6 +23,12 @@ int ImageCipherSetKey(ImageCipher* cipher, uint32_t generation, const uint8_t* k
 
 void ImageCipherWipe(ImageCipher* cipher) {
   SecureWipeObject(*cipher);
+}
+
+bool ImageCipherUsesAesNi(const ImageCipher* cipher) {
+  if (cipher->Generation == kGenerationHeadOnly) return cipher->Head.Engine == kXtsEngineAesNi;
+  if (cipher->Generation == kGenerationWholeDisk) return cipher->Xts.Engine == kXtsEngineAesNi;
+  return false;
 }
 
 int64_t DiskSizeOfContainer(uint32_t generation, int64_t fileSize) {

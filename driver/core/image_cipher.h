@@ -9,7 +9,7 @@
 #include <stddef.h>
 #include <stdint.h>
 
-#include "aes.h"
+#include "aes_engine.h"
 #include "cryptdsk_protocol.h"
 #include "xts.h"
 
@@ -17,17 +17,22 @@ namespace cryptdsk {
 
 struct ImageCipher {
   uint32_t Generation;  // kGenerationHeadOnly or kGenerationWholeDisk once keyed
-  AesKeySchedule Head;  // the first generation's
+  AesEngine Head;       // the first generation's
   XtsContext Xts;       // the second generation's
 };
 
 // Keys the cipher: the first generation from 32 bytes, the second from 64
-// (data key, then tweak key). 1 keyed; -1 an unknown generation, a wrong key
-// size or an engine the processor lacks (the cipher left all zero).
+// (data key, then tweak key), either on `engine`. 1 keyed; -1 an unknown
+// generation, a wrong key size or an engine the processor lacks (the cipher
+// left all zero).
 int ImageCipherSetKey(ImageCipher* cipher, uint32_t generation, const uint8_t* key,
                       size_t keySize, XtsEngine engine);
 
 void ImageCipherWipe(ImageCipher* cipher);
+
+// The keyed cipher runs on the AES instructions (which x86 kernels bracket
+// with a floating-point save, see aes_ni.h).
+bool ImageCipherUsesAesNi(const ImageCipher* cipher);
 
 // The disk a container file of fileSize bytes holds: the whole file for the
 // first generation (and for 0, the generation field of earlier clients), the

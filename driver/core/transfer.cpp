@@ -47,7 +47,7 @@ bool BounceUsable(const BounceBuffer& bounce) {
 
 // The first generation: the head sealed in the bounce buffer, the rest
 // written as it is.
-TransferResult WriteHeadOnly(const ImageFileIo& io, const AesKeySchedule* schedule,
+TransferResult WriteHeadOnly(const ImageFileIo& io, const AesEngine* engine,
                              const BounceBuffer& bounce, int64_t offset, const uint8_t* buffer,
                              uint32_t length) {
   uint32_t total = 0;
@@ -57,7 +57,7 @@ TransferResult WriteHeadOnly(const ImageFileIo& io, const AesKeySchedule* schedu
     memcpy(sealed, buffer, head);
     SectorIv iv;
     SetSectorIv(&iv, static_cast<uint64_t>(offset) / kSectorSize);
-    EncryptChunk(sealed, head, &iv, schedule);
+    EncryptChunk(sealed, head, &iv, engine);
     uint32_t transferred = 0;
     const NtStatus status = io.Write(io.Context, sealed, head, offset, &transferred);
     // A tail under 16 bytes stays plain in the copy: wipe it with the rest.

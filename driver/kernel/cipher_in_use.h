@@ -17,7 +17,7 @@ class CipherInUse {
  public:
   explicit CipherInUse(DiskExtension* extension) : cipher_(&extension->Cipher) {
 #if defined(__i386__)
-    if (cipher_->Generation == kGenerationWholeDisk && cipher_->Xts.Engine == kXtsEngineAesNi) {
+    if (ImageCipherUsesAesNi(cipher_)) {
       saved_ = NT_SUCCESS(KeSaveFloatingPointState(&save_));
       if (!saved_) cipher_ = &extension->SoftwareCipher;
     }

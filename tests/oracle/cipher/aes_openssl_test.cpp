@@ -64,18 +64,23 @@ TEST(AesAgainstOpenSsl, WholeSectorsInCbcWithSectorNumberIv) {
     uint8_t iv[16] = {};
     for (int i = 0; i < 8; ++i) iv[i] = static_cast<uint8_t>(sector >> (8 * i));
 
-    AesKeySchedule schedule;
-    ASSERT_EQ(AesSetKey(key.data(), 32, 0, &schedule), kAesOk);
-    std::vector<uint8_t> ours = sectorData;
-    SectorIv sectorIv;
-    SetSectorIv(&sectorIv, sector);
-    EncryptChunk(ours.data(), kSectorSize, &sectorIv, &schedule);
-    ASSERT_EQ(ours, OpenSslCrypt(EVP_aes_256_cbc(), true, key.data(), iv, sectorData));
+    for (const XtsEngine choice : {kXtsEngineSoftware, kXtsEngineAesNi}) {
+      if (choice == kXtsEngineAesNi && !AesNiAvailable()) continue;
+      AesEngine engine{};
+      ASSERT_EQ(AesEngineSetKey(&engine, key.data(), choice), 1);
+      std::vector<uint8_t> ours = sectorData;
+      SectorIv sectorIv;
+      SetSectorIv(&sectorIv, sector);
+      EncryptChunk(ours.data(), kSectorSize, &sectorIv, &engine);
+      ASSERT_EQ(ours, OpenSslCrypt(EVP_aes_256_cbc(), true, key.data(), iv, sectorData))
+          << "engine " << choice;
 
-    ours = sectorData;
-    SetSectorIv(&sectorIv, sector);
-    DecryptChunk(ours.data(), kSectorSize, &sectorIv, &schedule);
-    ASSERT_EQ(ours, OpenSslCrypt(EVP_aes_256_cbc(), false, key.data(), iv, sectorData));
+      ours = sectorData;
+      SetSectorIv(&sectorIv, sector);
+      DecryptChunk(ours.data(), kSectorSize, &sectorIv, &engine);
+      ASSERT_EQ(ours, OpenSslCrypt(EVP_aes_256_cbc(), false, key.data(), iv, sectorData))
+          << "engine " << choice;
+    }
   }
 }
 

@@ -44,8 +44,8 @@ TEST_F(ContainerAccessTest, RightPasswordGivesTheHeadCipherOfTheDiskKey) {
   std::string reason;
   ASSERT_EQ(Unlock(kPassword, &reason), 1) << reason;
   EXPECT_EQ(cipher_.Generation, cryptdsk::kGenerationHeadOnly);
-  AesKeySchedule expected{};
-  ASSERT_EQ(AesSetKey(key_.data(), 32, 0, &expected), kAesOk);
+  AesEngine expected{};
+  ASSERT_EQ(AesEngineSetKey(&expected, key_.data(), kXtsEngineBest), 1);
   EXPECT_EQ(memcmp(&expected, &cipher_.Head, sizeof(expected)), 0);
 }
 

@@ -181,8 +181,9 @@ bool IsOpen(HANDLE device) {
 }
 
 Bytes StoredForm(const Bytes& plain, int64_t offset) {
-  AesKeySchedule schedule;
-  AesSetKey(kKey, 32, 0, &schedule);
+  // The software engine, whichever engine the driver runs on.
+  AesEngine engine{};
+  AesEngineSetKey(&engine, kKey, kXtsEngineSoftware);
   Bytes stored = plain;
   for (size_t done = 0; done < plain.size(); done += 512) {
     const uint64_t sector = static_cast<uint64_t>(offset) / 512 + done / 512;
@@ -190,8 +191,9 @@ Bytes StoredForm(const Bytes& plain, int64_t offset) {
     SectorIv iv;
     SetSectorIv(&iv, sector);
     EncryptChunk(stored.data() + done,
-                 static_cast<uint32_t>(std::min<size_t>(512, plain.size() - done)), &iv, &schedule);
+                 static_cast<uint32_t>(std::min<size_t>(512, plain.size() - done)), &iv, &engine);
   }
+  AesEngineWipe(&engine);
   return stored;
 }
 
