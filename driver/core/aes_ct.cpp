@@ -7,7 +7,9 @@
 // The S-box circuit keeps more values live than there are vector registers;
 // scheduling before register allocation, with an eye on pressure, spills
 // less (a tenth to a quarter faster here).
+#if !defined(__clang__)
 #pragma GCC optimize("schedule-insns", "sched-pressure")
+#endif
 namespace {
 
 // Four blocks as eight bit planes of 64 bits: plane i holds bit i of every
@@ -33,6 +35,8 @@ constexpr size_t kBatchBytes = 16 * kAesCtBatchBlocks;
 // stay in registers.
 #define AES_CT_INLINE __attribute__((always_inline)) inline
 
+// The portable batch's byte moves and rotations; the SSE2 batch has its own.
+#if !defined(__x86_64__) || defined(CRYPTDSK_AES_CT_NO_SSE2)
 AES_CT_INLINE Word RotateRight(Word x, int n) {
   return (x >> n) | (x << (64 - n));
 }
@@ -60,6 +64,7 @@ inline uint32_t Gather(uint64_t x) {
   x = (x | x >> 8) & 0x0000FFFF0000FFFFull;
   return static_cast<uint32_t>(x | x >> 16);
 }
+#endif
 
 AES_CT_INLINE void SwapMove(Word& a, Word& b, uint64_t mask, int shift) {
   const Word t = ((a >> shift) ^ b) & mask;
@@ -90,14 +95,14 @@ void Load(const uint8_t batch[kBatchBytes], Planes q) {
   for (int k = 0; k < 8; ++k) {
     Bytes block;
     memcpy(&block, batch + 16 * k, 16);
-    const Bytes high = reinterpret_cast<Bytes>(
-        __builtin_shuffle(reinterpret_cast<Word>(block), Word{1, 1}));
-    interleaved[k] = reinterpret_cast<Word>(__builtin_shuffle(
-        block, high, Bytes{0, 16, 1, 17, 2, 18, 3, 19, 4, 20, 5, 21, 6, 22, 7, 23}));
+    const Bytes high = reinterpret_cast<Bytes>(__builtin_shufflevector(
+        reinterpret_cast<Word>(block), reinterpret_cast<Word>(block), 1, 1));
+    interleaved[k] = reinterpret_cast<Word>(__builtin_shufflevector(
+        block, high, 0, 16, 1, 17, 2, 18, 3, 19, 4, 20, 5, 21, 6, 22, 7, 23));
   }
   for (int b = 0; b < 4; ++b) {
-    q[b] = __builtin_shuffle(interleaved[b], interleaved[4 + b], Word{0, 2});
-    q[4 + b] = __builtin_shuffle(interleaved[b], interleaved[4 + b], Word{1, 3});
+    q[b] = __builtin_shufflevector(interleaved[b], interleaved[4 + b], 0, 2);
+    q[4 + b] = __builtin_shufflevector(interleaved[b], interleaved[4 + b], 1, 3);
   }
   Transpose(q);
 }
@@ -108,9 +113,8 @@ void Store(Planes q, uint8_t batch[kBatchBytes]) {
   Transpose(q);
   for (int b = 0; b < 4; ++b) {
     for (int g = 0; g < 2; ++g) {
-      const Word interleaved =
-          g == 0 ? __builtin_shuffle(q[b], q[4 + b], Word{0, 2})
-                 : __builtin_shuffle(q[b], q[4 + b], Word{1, 3});
+      const Word interleaved = g == 0 ? __builtin_shufflevector(q[b], q[4 + b], 0, 2)
+                                      : __builtin_shufflevector(q[b], q[4 + b], 1, 3);
       const Lanes lanes = reinterpret_cast<Lanes>(interleaved);
       const Bytes block = reinterpret_cast<Bytes>(__builtin_ia32_packuswb128(
           reinterpret_cast<PackLanes>(lanes & 0x00FF), reinterpret_cast<PackLanes>(lanes >> 8)));
@@ -242,12 +246,12 @@ Word InvShiftRowsPlane(Word x) {
 // shuffles and lane shifts.
 #if defined(__x86_64__) && !defined(CRYPTDSK_AES_CT_NO_SSE2)
 AES_CT_INLINE Word RowsUp(Word x) {
-  return reinterpret_cast<Word>(
-      __builtin_shuffle(reinterpret_cast<Lanes>(x), Lanes{1, 2, 3, 0, 5, 6, 7, 4}));
+  return reinterpret_cast<Word>(__builtin_shufflevector(
+      reinterpret_cast<Lanes>(x), reinterpret_cast<Lanes>(x), 1, 2, 3, 0, 5, 6, 7, 4));
 }
 AES_CT_INLINE Word RowsUp2(Word x) {
-  return reinterpret_cast<Word>(
-      __builtin_shuffle(reinterpret_cast<Lanes>(x), Lanes{2, 3, 0, 1, 6, 7, 4, 5}));
+  return reinterpret_cast<Word>(__builtin_shufflevector(
+      reinterpret_cast<Lanes>(x), reinterpret_cast<Lanes>(x), 2, 3, 0, 1, 6, 7, 4, 5));
 }
 template <int n>
 AES_CT_INLINE Word ColumnsLeft(Word x) {
