@@ -2,10 +2,9 @@
 
 #include "secure_wipe.h"
 
-int AesEngineSetKey(AesEngine* engine, const uint8_t key[kAesEngineKeySize], XtsEngine choice) {
-  const bool aesNiPresent = AesNiAvailable();
-  if (choice == kXtsEngineAesNi && !aesNiPresent) return -1;
-  if (choice == kXtsEngineBest) choice = aesNiPresent ? kXtsEngineAesNi : kXtsEngineSoftware;
+int AesEngineSetKey(AesEngine* engine, const uint8_t key[kAesEngineKeySize], XtsEngine requested) {
+  XtsEngine choice;
+  if (!ResolveXtsEngine(requested, &choice)) return -1;
   engine->Engine = choice;
   if (choice == kXtsEngineAesNi) {
     AesNiSetKey(key, &engine->Keys.Ni);

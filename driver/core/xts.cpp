@@ -133,10 +133,18 @@ void CryptSectors(const XtsContext* context, bool encrypt, uint64_t sector, cons
 
 }  // namespace
 
-int XtsSetKey(XtsContext* context, const uint8_t key[kXtsKeySize], XtsEngine engine) {
+bool ResolveXtsEngine(XtsEngine requested, XtsEngine* engine) {
   const bool aesNiPresent = AesNiAvailable();
-  if (engine == kXtsEngineAesNi && !aesNiPresent) return -1;
-  if (engine == kXtsEngineBest) engine = aesNiPresent ? kXtsEngineAesNi : kXtsEngineSoftware;
+  if (requested == kXtsEngineAesNi && !aesNiPresent) return false;
+  *engine = requested != kXtsEngineBest ? requested
+            : aesNiPresent              ? kXtsEngineAesNi
+                                        : kXtsEngineSoftware;
+  return true;
+}
+
+int XtsSetKey(XtsContext* context, const uint8_t key[kXtsKeySize], XtsEngine requested) {
+  XtsEngine engine;
+  if (!ResolveXtsEngine(requested, &engine)) return -1;
   context->Engine = engine;
   if (engine == kXtsEngineAesNi) {
     AesNiSetKey(key, &context->Keys.AesNi.Data);

@@ -39,6 +39,11 @@ struct XtsContext {
 
 // Keys the context from the 64-byte XTS key. Results: 1 keyed; -1 the AES
 // instructions were asked for and the processor lacks them (nothing written).
+// The engine a request runs on: Best becomes the AES instructions when the
+// processor has them, else the software AES. false when the AES
+// instructions were asked for and the processor lacks them.
+bool ResolveXtsEngine(XtsEngine requested, XtsEngine* engine);
+
 int XtsSetKey(XtsContext* context, const uint8_t key[kXtsKeySize], XtsEngine engine);
 
 void XtsWipe(XtsContext* context);
